@@ -1,0 +1,37 @@
+#pragma once
+// The devices heard from since start-up, at most one per sender address, in the order of the
+// wrapped address difference (plain ascending order within one network).
+
+#include "devices/web_server.h"
+
+#include <string>
+#include <vector>
+
+namespace nimbrel {
+
+class DeviceRegistry {
+public:
+    int count() const { return static_cast<int>(records_.size()); }
+    bool contains_index(int index) const { return index >= 0 && index < count(); }
+    const WebServer& at(int index) const { return records_[static_cast<std::size_t>(index)]; }
+    WebServer& at(int index) { return records_[static_cast<std::size_t>(index)]; }
+
+    // The first record whose ip equals the text exactly, or nullptr.
+    WebServer* find(const std::string& ip);
+
+    // Lists the sender of an announcement unless its address is already listed: the first
+    // announcement from an address wins. A device whose announcement doesn't parse is still
+    // listed, with its address only. Returns whether a record was added.
+    bool add_announcement(const std::string& sender, const std::string& text,
+                          int interface_index = 0);
+
+    // Removes the first record whose ip equals the text, keeping the others' order.
+    bool remove(const std::string& ip);
+    void clear() { records_.clear(); }
+
+private:
+    int find_index(const std::string& ip) const;
+    std::vector<WebServer> records_;
+};
+
+} // namespace nimbrel

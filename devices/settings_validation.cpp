@@ -1,0 +1,106 @@
+#include "devices/settings_validation.h"
+
+#include "util/address.h"
+#include "util/address_checks.h"
+#include "util/text.h"
+
+#include <array>
+
+namespace nimbrel {
+
+namespace {
+
+using Message = std::optional<std::string>;
+
+struct AddressSet {
+    const std::string& ip;
+    const std::string& mask;
+    const std::string& gateway;
+};
+
+struct AddressMessages {
+    const char* ip;
+    const char* mask;
+    const char* gateway;
+};
+
+Message check_addresses(const AddressSet& set, const AddressMessages& messages)
+{
+    if (!is_valid_host_address(set.ip))
+        return messages.ip;
+    if (!is_valid_netmask(set.mask))
+        return messages.mask;
+    if (!is_valid_gateway(set.gateway))
+        return messages.gateway;
+    return std::nullopt;
+}
+
+Message check_password(const WebServer& r)
+{
+    if (contains(r.w_enc, "wep")) {
+        constexpr std::array<std::size_t, 4> wep_lengths = {5, 10, 13, 26};
+        for (std::size_t length : wep_lengths)
+            if (r.w_pass.size() == length)
+                return std::nullopt;
+        return "WEP password must contain 5, 10, 13, 26 characters";
+    }
+    if (contains(r.w_enc, "wpa") && r.w_pass.size() < 8)
+        return "WPA admin password must contain at least 8 characters";
+    return std::nullopt;
+}
+
+Message check_quorix(const WebServer& r, const std::string& wifi_mask,
+                     const std::string& ethernet_mask)
+{
+    if (r.eth_dhcp == "yes" && r.w_ap == "yes")
+        return "If the Wifi is configured as an Access Point, Ethernet can't be configured with "
+               "DHCP";
+    if (r.eth_ip.empty() && r.eth_mask.empty() && r.eth_gw.empty())
+        return std::nullopt;
+
+    // With both sides on DHCP the real addresses are unknown; the device's own defaults stand in.
+    const bool both_dhcp = r.w_ap != "yes" && r.w_dhcp == "yes" && r.eth_dhcp == "yes";
+    const std::string wifi_ip = both_dhcp ? "192.168.0.6" : r.w_ip;
+    const std::string ethernet_ip = both_dhcp ? "192.168.1.6" : r.eth_ip;
+
+    if (r.eth_dhcp == "no") {
+        if (Message m =
+                check_addresses({r.eth_ip, r.eth_mask, r.eth_gw},
+                                {"Invalid IP address (Ethernet)", "Invalid Netmask (Ethernet)",
+                                 "Invalid Gateway address (Ethernet)"}))
+            return m;
+    }
+    if (r.w_dhcp == "no" && r.w_ap == "no") {
+        if (Message m = check_addresses({r.w_ip, r.w_mask, r.w_gw},
+                                        {"Invalid IP address (Wifi)", "Invalid Netmask (Wifi)",
+                                         "Invalid Gateway address (Wifi)"}))
+            return m;
+    }
+    if (same_subnet(wifi_ip, ethernet_ip, wifi_mask) ||
+        same_subnet(wifi_ip, ethernet_ip, ethernet_mask))
+        return "Wifi and Ethernet can't be in the same subnet";
+    return std::nullopt;
+}
+
+Message check_wifi_only(const WebServer& r)
+{
+    if (r.w_ssid.empty())
+        return "SSID must contain at least 1 characer";
+    if (r.w_dhcp != "yes")
+        return check_addresses({r.w_ip, r.w_mask, r.w_gw}, {"Invalid IP address", "Invalid Netmask",
+                                                            "Invalid Gateway address"});
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> validate_settings(const WebServer& record, const std::string& wifi_mask,
+                                             const std::string& ethernet_mask)
+{
+    if (Message m = check_password(record))
+        return m;
+    return is_quorix(record) ? check_quorix(record, wifi_mask, ethernet_mask)
+                             : check_wifi_only(record);
+}
+
+} // namespace nimbrel
