@@ -1,0 +1,241 @@
+// Start-up, the periodic search, the expert unlock, the dispatch of received datagrams, the
+// device list and its information pop-over.
+
+#include "app/tform1.h"
+
+#include "app/device_list_model.h"
+#include "app/device_list_view.h"
+#include "app/guarded.h"
+#include "app/info_popover.h"
+#include "app/switch_widget.h"
+#include "app/text_conversion.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace nimbrel {
+
+namespace {
+
+constexpr int kPopoverWidth = 208;
+constexpr int kPopoverHeight = 150;
+
+// Connects a widget's signal to a handler run through the shared error guard.
+template <typename Sender, typename Signal, typename Handler>
+void bind(Sender* sender, Signal signal, TForm1* form, Handler handler)
+{
+    QObject::connect(sender, signal, form, [form, handler](auto&&...) {
+        runGuarded([form, handler] { (form->*handler)(); });
+    });
+}
+
+} // namespace
+
+TForm1::~TForm1()
+{
+    // No datagram may reach the window once its widgets start to go.
+    server->stop();
+}
+
+void TForm1::connectHandlers()
+{
+    server->setHandler([this](const Datagram& datagram) { serverUDPRead(datagram); });
+    bind(button_refresh, &QPushButton::clicked, this, &TForm1::button_refreshClick);
+    bind(bt_net_refresh, &QToolButton::clicked, this, &TForm1::bt_net_refreshClick);
+    bind(timer_refresh, &QTimer::timeout, this, &TForm1::timer_refreshTimer);
+    bind(Switch1, &Switch::clicked, this, &TForm1::Switch1Switch);
+    bind(MultiView1, &InfoPopover::startShowing, this, &TForm1::MultiView1StartShowing);
+    bind(b_save, &QPushButton::clicked, this, &TForm1::b_saveClick);
+    bind(s_w_ap, &Switch::clicked, this, &TForm1::s_w_apClick);
+    bind(e_w_ssid, &QLineEdit::textChanged, this, &TForm1::e_w_ssidChangeTracking);
+    bind(e_w_pass, &QLineEdit::textChanged, this, &TForm1::e_w_passChangeTracking);
+    bind(cb_w_enc, &QComboBox::currentIndexChanged, this, &TForm1::cb_w_encChange);
+    bind(s_w_dhcp, &Switch::clicked, this, &TForm1::s_w_dhcpClick);
+    bind(e_w_ip, &QLineEdit::textChanged, this, &TForm1::e_w_ipChangeTracking);
+    bind(e_w_mask, &QLineEdit::textChanged, this, &TForm1::e_w_maskChangeTracking);
+    bind(e_w_gw, &QLineEdit::textChanged, this, &TForm1::e_w_gwChangeTracking);
+    bind(s_eth_dhcp, &Switch::clicked, this, &TForm1::s_eth_dhcpClick);
+    bind(e_eth_ip, &QLineEdit::textChanged, this, &TForm1::e_eth_ipChangeTracking);
+    bind(e_eth_mask, &QLineEdit::textChanged, this, &TForm1::e_eth_maskChangeTracking);
+    bind(e_eth_gw, &QLineEdit::textChanged, this, &TForm1::e_eth_gwChangeTracking);
+    bind(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
+
+    auto choose = [this](const QModelIndex& item) { runGuarded([&] { listItemClick(item); }); };
+    connect(list, &QAbstractItemView::clicked, this, choose);
+    connect(list, &DeviceListView::rowChosenByKeyboard, this, choose);
+    connect(list, &DeviceListView::infoButtonEntered, this,
+            [this](int row) { runGuarded([&] { infoButtonMouseEnter(row); }); });
+    connect(list, &DeviceListView::infoButtonClicked, this,
+            [this](int, const QRect& anchor) { MultiView1->openAt(anchor); });
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(list->viewport()->mapToGlobal(at)); });
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    try {
+        FormShow();
+    } catch (const std::exception& error) {
+        startupFailed_ = true;
+        showUnhandledError(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void TForm1::FormShow()
+{
+    MultiView1->setPopoverHeight(kPopoverHeight);
+    MultiView1->resize(kPopoverWidth, MultiView1->height());
+    server->activate();
+}
+
+void TForm1::timer_refreshTimer()
+{
+    button_refreshClick();
+}
+
+void TForm1::Switch1Switch()
+{
+    // start() begins a new full interval: the next search is a whole period away.
+    if (Switch1->isChecked())
+        timer_refresh->start();
+    else
+        timer_refresh->stop();
+}
+
+void TForm1::button_refreshClick()
+{
+    server->broadcast(kSearchWord);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == label_top && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        runGuarded([&] { label_topMouseDown(press->button(), press->modifiers()); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::label_topMouseDown(Qt::MouseButton, Qt::KeyboardModifiers shift)
+{
+    if (!shift.testFlag(Qt::ControlModifier))
+        return;
+    TabControl1->setTabEnabled(TabControl1->indexOf(TabEthernet), true);
+    if (s_w_ap->isChecked()) {
+        l_w_dhcp->setText(QStringLiteral("Change subnet"));
+        s_w_dhcp->setVisible(true);
+        l_w_dhcp->setVisible(true);
+    }
+}
+
+void TForm1::serverUDPRead(const Datagram& datagram)
+{
+    const std::string& text = datagram.bytes;
+    const std::string& sender = datagram.sender;
+    switch (classify_datagram(text, sender, verdict_busy, write_target)) {
+    case DatagramKind::Announcement:
+        readAnnouncement(sender, text, datagram.interface_index);
+        break;
+    case DatagramKind::SettingsReply:
+        readNetworkResponse(sender, text);
+        break;
+    case DatagramKind::ErrorVerdict:
+        handleErrorVerdict();
+        break;
+    case DatagramKind::SuccessVerdict:
+        handleSuccessVerdict();
+        break;
+    case DatagramKind::Ignored:
+        break;
+    }
+}
+
+void TForm1::readAnnouncement(const std::string& sender, const std::string& text,
+                              int interfaceIndex)
+{
+    if (servers.add_announcement(sender, text, interfaceIndex))
+        updateList();
+}
+
+int TForm1::selectedIndex() const
+{
+    const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void TForm1::updateList()
+{
+    listModel_->rebuild();
+    clearSettings();
+}
+
+void TForm1::clearSettings()
+{
+    // The selection goes first: the widget changes below then reach no record.
+    list->selectionModel()->clear();
+    s_w_ap->setChecked(false);
+    e_w_ssid->clear();
+    cb_w_enc->setCurrentIndex(0);
+    e_w_pass->clear();
+    s_w_dhcp->setChecked(true);
+    e_w_ip->clear();
+    e_w_mask->clear();
+    e_w_gw->clear();
+    s_eth_dhcp->setChecked(false);
+    e_eth_ip->clear();
+    e_eth_mask->clear();
+    e_eth_gw->clear();
+}
+
+void TForm1::listItemClick(const QModelIndex& item)
+{
+    listModel_->setHighlightedRow(item.row());
+    showSettings();
+}
+
+void TForm1::infoButtonMouseEnter(int row)
+{
+    info_index = row;
+}
+
+void TForm1::MultiView1StartShowing()
+{
+    MultiView1->gridModel()->refreshColumns();
+}
+
+QString TForm1::grid_infoGetValue(int column, int row) const
+{
+    static const std::array<const char*, 5> labels = {"Model", "Indentifier", "Firmware ver.",
+                                                      "Build number", "User"};
+    static const std::array<std::string WebServer::*, 5> fields = {
+        &WebServer::model, &WebServer::identifier, &WebServer::firmware, &WebServer::build,
+        &WebServer::user};
+    if (row < 0 || row >= static_cast<int>(labels.size()))
+        return {};
+    if (column == 0)
+        return QString::fromLatin1(labels[static_cast<std::size_t>(row)]);
+    // After "Clear list" the position may be gone: show nothing rather than read past the end.
+    if (column == 1 && servers.contains_index(info_index))
+        return fromBytes(servers.at(info_index).*fields[static_cast<std::size_t>(row)]);
+    return {};
+}
+
+void TForm1::MenuItem1Click()
+{
+    servers.clear();
+    updateList();
+}
+
+} // namespace nimbrel
