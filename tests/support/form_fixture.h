@@ -1,0 +1,63 @@
+#pragma once
+// The real main window on loopback: it binds 127.0.0.1 on a free port and its broadcasts go to
+// a capture socket on 127.0.0.2, where a test sees every search and write it sends.
+
+#include "app/device_list_view.h"
+#include "app/tform1.h"
+#include "loopback_peer.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace nimbrel::testing {
+
+inline constexpr const char* kToolAddress = "127.0.0.1";
+inline constexpr const char* kBroadcastCapture = "127.0.0.2";
+
+struct FormFixture {
+    explicit FormFixture(int refreshIntervalMs = 60000, int sendPauseMs = 1)
+        : port(freeLoopbackPort()), broadcasts(kBroadcastCapture, port)
+    {
+        TForm1::Options options;
+        options.endpoint = {kToolAddress, port, kBroadcastCapture};
+        options.refreshIntervalMs = refreshIntervalMs;
+        options.sendPauseMs = sendPauseMs;
+        form = std::make_unique<TForm1>(servers, options);
+    }
+
+    // A device on its own loopback address announcing itself to the window.
+    std::unique_ptr<LoopbackPeer> device(const std::string& address)
+    {
+        return std::make_unique<LoopbackPeer>(address, port);
+    }
+
+    void announce(LoopbackPeer& peer, const std::string& text)
+    {
+        const int before = servers.count();
+        peer.sendTo(text, kToolAddress, port);
+        QTRY_VERIFY(servers.count() > before);
+    }
+
+    // Clicks a row of the device list where a user would: the viewport, inside the caption.
+    void clickRow(int row)
+    {
+        DeviceListView* view = form->list;
+        const QRect rect = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(60, 0));
+    }
+
+    std::uint16_t port;
+    LoopbackPeer broadcasts;
+    DeviceRegistry servers;
+    std::unique_ptr<TForm1> form;
+};
+
+// An 18-part announcement.
+inline std::string announcement(const std::string& model, const std::string& settings =
+                                    "no;Office;wpa;secret123;yes;;;;yes;;;;")
+{
+    return "im_QUORIX;" + model + ";TVX-1;2.4.1;1187;admin;" + settings;
+}
+
+} // namespace nimbrel::testing

@@ -1,0 +1,43 @@
+#pragma once
+// A plain UDP socket on a loopback address, playing a device or capturing what the tool sends.
+// Tests never leave loopback: the window under test binds 127.0.0.1 on a port the test picks.
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace nimbrel::testing {
+
+// A UDP port that is free on 127.0.0.1 and on the other loopback addresses the tests use.
+std::uint16_t freeLoopbackPort();
+
+struct Received {
+    std::string bytes;
+    std::string sender;
+    std::chrono::steady_clock::time_point at;
+};
+
+class LoopbackPeer {
+public:
+    LoopbackPeer(const std::string& address, std::uint16_t port);
+    ~LoopbackPeer();
+    LoopbackPeer(const LoopbackPeer&) = delete;
+    LoopbackPeer& operator=(const LoopbackPeer&) = delete;
+
+    const std::string& address() const { return address_; }
+    void sendTo(const std::string& bytes, const std::string& host, std::uint16_t port) const;
+    // The next datagram, waiting while the event loop turns; nothing within the timeout.
+    std::optional<Received> receive(int timeoutMs = 2000);
+    // Every datagram that arrives within the time, the event loop turning meanwhile.
+    std::vector<Received> receiveFor(int milliseconds);
+
+private:
+    std::string address_;
+    int socket_ = -1;
+};
+
+} // namespace nimbrel::testing
