@@ -1,6 +1,5 @@
 #include "devsim/settings_files.h"
 
-
 namespace nimbrel::devsim {
 
 namespace {
