@@ -5,6 +5,8 @@ function(nimbrel_add_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test nimbrel_options)
+    # Test tables read better with plain string literals.
+    target_compile_options(${name} PRIVATE -UQT_NO_CAST_FROM_ASCII)
     add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)

@@ -280,13 +280,13 @@ void MainWindowTest::unlock_data()
         << Qt::RightButton << Qt::KeyboardModifiers(Qt::ControlModifier) << true << true << true;
     QTest::addRow("ctrl-shift-alt, access point")
         << Qt::LeftButton
-        << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier)
-        << true << true << true;
+        << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier) << true
+        << true << true;
     QTest::addRow("ctrl, client mode")
         << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ControlModifier) << false << true << false;
     QTest::addRow("no ctrl") << Qt::LeftButton << Qt::KeyboardModifiers() << true << false << false;
-    QTest::addRow("shift only")
-        << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << true << false << false;
+    QTest::addRow("shift only") << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                << true << false << false;
 }
 
 void MainWindowTest::unlock()
@@ -329,12 +329,18 @@ void MainWindowTest::errorBox_fullStopRule_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::addRow("ends in a letter") << "Network is unreachable" << "Network is unreachable.";
-    QTest::addRow("ends in a digit") << "code 42" << "code 42.";
-    QTest::addRow("ends in a full stop") << "Done." << "Done.";
-    QTest::addRow("ends in a comma, below '.'") << "a," << "a,";
-    QTest::addRow("ends in a slash, above '.'") << "path/" << "path/.";
-    QTest::addRow("empty") << "" << "";
+    QTest::addRow("ends in a letter") << "Network is unreachable"
+                                      << "Network is unreachable.";
+    QTest::addRow("ends in a digit") << "code 42"
+                                     << "code 42.";
+    QTest::addRow("ends in a full stop") << "Done."
+                                         << "Done.";
+    QTest::addRow("ends in a comma, below '.'") << "a,"
+                                                << "a,";
+    QTest::addRow("ends in a slash, above '.'") << "path/"
+                                                << "path/.";
+    QTest::addRow("empty") << ""
+                           << "";
 }
 
 void MainWindowTest::errorBox_fullStopRule()

@@ -54,8 +54,9 @@ struct FormFixture {
 };
 
 // An 18-part announcement.
-inline std::string announcement(const std::string& model, const std::string& settings =
-                                    "no;Office;wpa;secret123;yes;;;;yes;;;;")
+inline std::string
+announcement(const std::string& model,
+             const std::string& settings = "no;Office;wpa;secret123;yes;;;;yes;;;;")
 {
     return "im_QUORIX;" + model + ";TVX-1;2.4.1;1187;admin;" + settings;
 }
