@@ -3,6 +3,8 @@
 #include <QTest>
 
 #include <arpa/inet.h>
+#include <cstring>
+#include <ctime>
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -59,6 +61,8 @@ LoopbackPeer::LoopbackPeer(const std::string& address, std::uint16_t port) : add
     const sockaddr_in local = loopbackAddress(address, port);
     if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         throw std::runtime_error("cannot bind test peer " + address);
+    const int on = 1;
+    ::setsockopt(socket_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
 }
 
 LoopbackPeer::~LoopbackPeer()
@@ -80,14 +84,29 @@ std::optional<Received> LoopbackPeer::receive(int timeoutMs)
     char buffer[65536];
     for (;;) {
         sockaddr_in from{};
-        socklen_t length = sizeof from;
-        const ssize_t n = ::recvfrom(socket_, buffer, sizeof buffer, 0,
-                                     reinterpret_cast<sockaddr*>(&from), &length);
+        iovec part{buffer, sizeof buffer};
+        char control[CMSG_SPACE(sizeof(timespec))];
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(socket_, &message, 0);
         if (n >= 0) {
             char sender[INET_ADDRSTRLEN] = {};
             inet_ntop(AF_INET, &from.sin_addr, sender, sizeof sender);
-            return Received{std::string(buffer, static_cast<std::size_t>(n)), sender,
-                            std::chrono::steady_clock::now()};
+            std::chrono::nanoseconds at{0};
+            for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_TIMESTAMPNS) {
+                    timespec stamp{};
+                    std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+                    at = std::chrono::seconds(stamp.tv_sec) +
+                         std::chrono::nanoseconds(stamp.tv_nsec);
+                }
+            }
+            return Received{std::string(buffer, static_cast<std::size_t>(n)), sender, at};
         }
         if (std::chrono::steady_clock::now() >= deadline)
             return std::nullopt;

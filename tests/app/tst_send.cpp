@@ -1,0 +1,387 @@
+// "Send": the checks in their order, the six scrambled messages as they leave the socket, and
+// the device's verdict.
+
+#include "app/device_list_model.h"
+#include "app/device_list_view.h"
+#include "app/switch_widget.h"
+#include "config/scramble.h"
+#include "config/write_set.h"
+#include "dialog_recorder.h"
+#include "form_fixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace nimbrel;
+using namespace nimbrel::testing;
+
+namespace {
+
+const QString kSuccessText =
+    QStringLiteral("Parameters saved successfully. Wait until device restarts.");
+
+// Everything a check must leave as it found it.
+struct Snapshot {
+    std::vector<std::string> record;
+    QStringList panel;
+    std::string writeTarget;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot snapshot(FormFixture& f)
+{
+    Snapshot s;
+    for (int i = 0; i < f.servers.count(); ++i)
+        for (auto field : kWebServerFields)
+            s.record.push_back(f.servers.at(i).*field);
+    TForm1& w = *f.form;
+    s.panel = QStringList{w.e_w_ssid->text(),
+                          w.e_w_pass->text(),
+                          w.e_w_ip->text(),
+                          w.e_w_mask->text(),
+                          w.e_w_gw->text(),
+                          w.e_eth_ip->text(),
+                          w.e_eth_mask->text(),
+                          w.e_eth_gw->text(),
+                          QString::number(w.cb_w_enc->currentIndex()),
+                          QString::number(w.s_w_ap->isChecked()),
+                          QString::number(w.s_w_dhcp->isChecked()),
+                          QString::number(w.s_eth_dhcp->isChecked())};
+    s.writeTarget = w.writeTarget();
+    return s;
+}
+
+// Waits until every datagram the peer sent before has been handled.
+void flush(FormFixture& f)
+{
+    static int next = 10;
+    const auto marker = f.device("127.0.0." + std::to_string(next++ % 200 + 10));
+    f.announce(*marker, announcement("MARKER"));
+}
+
+} // namespace
+
+class SendTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void checks_data();
+    void checks();
+    void sixMessages_inOrder_scrambled_paced();
+    void emptyPassword_sendsUnscrambled();
+    void success_showsConfirmationAndDropsTheDevice();
+    void error_showsIncorrectPasswordAndKeepsTheDevice();
+    void verdicts_ignored_data();
+    void verdicts_ignored();
+    void verdict_whileBoxOpen_isHeldAndThenIgnored();
+    void sendToSecondDevice_replacesTheTarget();
+    void sendFailure_isShownAsAnError();
+};
+
+void SendTest::checks_data()
+{
+    QTest::addColumn<bool>("select");
+    QTest::addColumn<QString>("adminPassword");
+    QTest::addColumn<QString>("ssid");
+    QTest::addColumn<QString>("wifiPassword");
+    QTest::addColumn<QString>("expected");
+
+    const QString valid = "secret123";
+    QTest::addRow("nothing selected") << false << "1234"
+                                      << "Office" << valid << "No device selected";
+    QTest::addRow("5 characters, before validation")
+        << true << "12345"
+        << "Office"
+        << "short"
+        << "The password must contain at most 4 characters";
+    QTest::addRow("non-ASCII password")
+        << true << "pä"
+        << "Office" << valid << "The password must contain only printable ASCII characters";
+    QTest::addRow("tab in password")
+        << true << "a\tb"
+        << "Office" << valid << "The password must contain only printable ASCII characters";
+    QTest::addRow("Café, before validation")
+        << true << "1234"
+        << "Café"
+        << "short"
+        << "Network settings must contain only printable ASCII characters";
+    QTest::addRow("line feed in the Wi-Fi password")
+        << true << "1234"
+        << "Office"
+        << "secret\n123"
+        << "Network settings must contain only printable ASCII characters";
+    QTest::addRow("validation last") << true << "1234"
+                                     << "Office"
+                                     << "short"
+                                     << "WPA admin password must contain at least 8 characters";
+}
+
+void SendTest::checks()
+{
+    QFETCH(bool, select);
+    QFETCH(QString, adminPassword);
+    QFETCH(QString, ssid);
+    QFETCH(QString, wifiPassword);
+    QFETCH(QString, expected);
+
+    FormFixture f;
+    f.form->show();
+    const auto device = f.device("127.0.0.3");
+    f.announce(*device, announcement("QUORIX"));
+    if (select) {
+        f.clickRow(0);
+        f.form->e_w_ssid->setText(ssid);
+        f.form->e_w_pass->setText(wifiPassword);
+    }
+    f.form->edit_admin_pass->setText(adminPassword);
+    const Snapshot before = snapshot(f);
+
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(dialogs.shown, (QList<ShownDialog>{{expected, DialogKind::Warning}}));
+    QVERIFY(f.broadcasts.receiveFor(100).empty());
+    QVERIFY(snapshot(f) == before);
+    f.form->close();
+}
+
+void SendTest::sixMessages_inOrder_scrambled_paced()
+{
+    FormFixture f(60000, /*sendPauseMs=*/200);
+    f.form->show();
+    const auto device = f.device("127.0.0.3");
+    f.announce(*device, announcement("QUORIX", "no;Office;wpa;secret123;no;10.1.0.5;255.255.0.0;"
+                                               "10.1.0.1;no;172.16.0.5;255.255.255.0;172.16.0.1;"));
+    f.clickRow(0);
+    TForm1& w = *f.form;
+    QTest::keyClicks(w.e_w_ssid, QStringLiteral("-2"));
+    QTest::keyClicks(w.edit_admin_pass, QStringLiteral("k3y"));
+
+    DialogRecorder dialogs;
+    QTest::mouseClick(w.b_save, Qt::LeftButton);
+    QVERIFY(dialogs.shown.isEmpty());
+    QCOMPARE(w.writeTarget(), std::string("127.0.0.3"));
+
+    std::vector<Received> sent;
+    while (auto datagram = f.broadcasts.receive(1000))
+        sent.push_back(*datagram);
+    QCOMPARE(sent.size(), std::size_t(6));
+
+    const WriteSettings expected{.target = "127.0.0.3",
+                                 .access_point = false,
+                                 .ssid = "Office-2",
+                                 .password = "secret123",
+                                 .encryption_index = 2,
+                                 .wifi_dhcp = false,
+                                 .wifi_ip = "10.1.0.5",
+                                 .wifi_mask = "255.255.0.0",
+                                 .wifi_gateway = "10.1.0.1",
+                                 .ethernet_dhcp = false,
+                                 .ethernet_ip = "172.16.0.5",
+                                 .ethernet_mask = "255.255.255.0",
+                                 .ethernet_gateway = "172.16.0.1"};
+    const auto messages = build_write_messages(expected);
+    const char* paths[] = {"/Talvonex/CONFIG_NET.TXT", "/Talvonex/CONFIG_ETH.TXT",
+                           "/etc/wpa_supplicant.conf", "/etc/hostapd.conf",
+                           "/etc/udhcpd.conf",         "/Talvonex/actualizado"};
+    for (std::size_t i = 0; i < 6; ++i) {
+        QVERIFY(sent[i].bytes != messages[i]); // scrambled on the wire
+        const std::string plain = scramble_text(sent[i].bytes, "k3y");
+        QCOMPARE(plain, messages[i]);
+        QVERIFY(plain.find(paths[i]) != std::string::npos);
+        QCOMPARE(sent[i].sender, std::string(kToolAddress));
+        if (i > 0) {
+            const auto gap =
+                std::chrono::duration_cast<std::chrono::milliseconds>(sent[i].at - sent[i - 1].at);
+            QVERIFY2(gap.count() >= 180, qPrintable(QString::number(gap.count())));
+        }
+    }
+    w.close();
+}
+
+void SendTest::emptyPassword_sendsUnscrambled()
+{
+    FormFixture f;
+    f.form->show();
+    const auto device = f.device("127.0.0.3");
+    f.announce(*device, announcement("ROUTER", "yes;Cafe;wpa;secret123;no;;;;no;;;;"));
+    f.clickRow(0);
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    std::vector<std::string> sent;
+    while (auto datagram = f.broadcasts.receive(500))
+        sent.push_back(datagram->bytes);
+    QCOMPARE(sent.size(), std::size_t(6));
+    QCOMPARE(sent[0], std::string("127.0.0.3\ncreate_file\n/Talvonex/CONFIG_NET.TXT\n[AP] Yes\n"
+                                  "[SSID] Cafe\n[PASS] secret123\n[ENC] WPA\n[DHCP] No\n"
+                                  "[IP] 192.168.0.1\n[MASK] 255.255.255.0\n[GW] 192.168.0.1\n"));
+    QCOMPARE(sent[5], std::string("127.0.0.3\ncreate_file\n/Talvonex/actualizado\n"));
+    f.form->close();
+}
+
+void SendTest::success_showsConfirmationAndDropsTheDevice()
+{
+    FormFixture f;
+    f.form->show();
+    const auto a = f.device("127.0.0.3");
+    const auto b = f.device("127.0.0.4");
+    f.announce(*a, announcement("QUORIX"));
+    f.announce(*b, announcement("QUORIX"));
+    f.clickRow(1);
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+
+    b->sendTo("Success", kToolAddress, f.port);
+    QTRY_COMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0], (ShownDialog{kSuccessText, DialogKind::Confirmation}));
+    QCOMPARE(f.servers.count(), 1);
+    QCOMPARE(f.servers.at(0).ip, std::string("127.0.0.3"));
+    QCOMPARE(f.form->listModel()->rowCount(), 1);
+    QCOMPARE(f.form->selectedIndex(), -1);
+    QVERIFY(f.form->e_w_ssid->text().isEmpty());
+    QVERIFY(f.form->writeTarget().empty());
+    QVERIFY(!f.form->verdictBusy());
+
+    b->sendTo("Success", kToolAddress, f.port);
+    flush(f);
+    QCOMPARE(dialogs.shown.size(), 1);
+    f.form->close();
+}
+
+void SendTest::error_showsIncorrectPasswordAndKeepsTheDevice()
+{
+    FormFixture f;
+    f.form->show();
+    const auto a = f.device("127.0.0.3");
+    f.announce(*a, announcement("QUORIX"));
+    f.clickRow(0);
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+
+    a->sendTo("Write Error: bad key, no Success", kToolAddress, f.port);
+    QTRY_COMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0], (ShownDialog{"Incorrect password", DialogKind::Warning}));
+    QCOMPARE(f.servers.count(), 1);
+    QCOMPARE(f.form->selectedIndex(), 0);
+    QVERIFY(f.form->writeTarget().empty());
+
+    a->sendTo("Success", kToolAddress, f.port);
+    a->sendTo("Error", kToolAddress, f.port);
+    flush(f);
+    QCOMPARE(dialogs.shown.size(), 1);
+    f.form->close();
+}
+
+void SendTest::verdicts_ignored_data()
+{
+    QTest::addColumn<bool>("sendFirst");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("before any Send") << false << "127.0.0.3"
+                                     << "Success";
+    QTest::addRow("from another address") << true << "127.0.0.4"
+                                          << "Success";
+    QTest::addRow("error from another address") << true << "127.0.0.4"
+                                                << "Error";
+    QTest::addRow("lower case") << true << "127.0.0.3"
+                                << "success";
+    QTest::addRow("carried by an announcement") << true << "127.0.0.3"
+                                                << "im_QUORIX;Success;";
+    QTest::addRow("carried by a settings reply") << true << "127.0.0.3"
+                                                 << "network_response;Error;";
+}
+
+void SendTest::verdicts_ignored()
+{
+    QFETCH(bool, sendFirst);
+    QFETCH(QString, from);
+    QFETCH(QString, text);
+    FormFixture f;
+    f.form->show();
+    const auto a = f.device("127.0.0.3");
+    const auto other = f.device("127.0.0.4");
+    f.announce(*a, announcement("QUORIX"));
+    f.clickRow(0);
+    DialogRecorder dialogs;
+    if (sendFirst)
+        QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    (from == "127.0.0.3" ? *a : *other).sendTo(text.toStdString(), kToolAddress, f.port);
+    flush(f);
+    QVERIFY(dialogs.shown.isEmpty());
+    QVERIFY(f.servers.find("127.0.0.3") != nullptr);
+    f.form->close();
+}
+
+void SendTest::verdict_whileBoxOpen_isHeldAndThenIgnored()
+{
+    FormFixture f;
+    f.form->show();
+    const auto a = f.device("127.0.0.3");
+    f.announce(*a, announcement("QUORIX"));
+    f.clickRow(0);
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+
+    bool busyWhileOpen = false;
+    int boxesWhileOpen = 0;
+    DialogRecorder* recorder = nullptr;
+    DialogRecorder dialogs([&](const ShownDialog&) {
+        busyWhileOpen = f.form->verdictBusy();
+        // Another verdict arrives while the box is open and the event loop turns: it waits.
+        a->sendTo("Error and Success", kToolAddress, f.port);
+        QTest::qWait(200);
+        boxesWhileOpen = static_cast<int>(recorder->shown.size());
+    });
+    recorder = &dialogs;
+    a->sendTo("Error and Success", kToolAddress, f.port); // both words: an error
+    QTRY_COMPARE(dialogs.shown.size(), 1);
+    flush(f);
+    QVERIFY(busyWhileOpen);
+    QCOMPARE(boxesWhileOpen, 1);
+    QCOMPARE(dialogs.shown, (QList<ShownDialog>{{"Incorrect password", DialogKind::Warning}}));
+    QVERIFY(!f.form->verdictBusy());
+    f.form->close();
+}
+
+void SendTest::sendToSecondDevice_replacesTheTarget()
+{
+    FormFixture f;
+    f.form->show();
+    const auto a = f.device("127.0.0.3");
+    const auto b = f.device("127.0.0.4");
+    f.announce(*a, announcement("QUORIX"));
+    f.announce(*b, announcement("QUORIX"));
+    f.clickRow(0);
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    f.clickRow(1);
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(f.form->writeTarget(), std::string("127.0.0.4"));
+
+    DialogRecorder dialogs;
+    a->sendTo("Success", kToolAddress, f.port);
+    flush(f);
+    QVERIFY(dialogs.shown.isEmpty());
+    b->sendTo("Success", kToolAddress, f.port);
+    QTRY_COMPARE(dialogs.shown.size(), 1);
+    QVERIFY(f.servers.find("127.0.0.4") == nullptr);
+    QVERIFY(f.servers.find("127.0.0.3") != nullptr);
+    f.form->close();
+}
+
+void SendTest::sendFailure_isShownAsAnError()
+{
+    // A window that was never shown has no bound socket: the first message fails.
+    FormFixture f;
+    f.servers.add_announcement("127.0.0.3", announcement("QUORIX"));
+    f.form->updateList();
+    f.form->show();
+    f.form->server->stop();
+    f.clickRow(0);
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(dialogs.shown, (QList<ShownDialog>{{"Socket is not bound.", DialogKind::Error}}));
+    // The target is set before sending; the failure leaves it, as a later verdict may still come.
+    QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
+    f.form->close();
+}
+
+QTEST_MAIN(SendTest)
+#include "tst_send.moc"
