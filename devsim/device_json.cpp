@@ -17,7 +17,7 @@ bool read_text(const QJsonValue& value, const QString& name, std::string& out, s
 {
     const QString text = value.toString();
     if (!value.isString() || text.toLatin1().size() != text.toUtf8().size()) {
-        error = "\"" + name.toStdString() + "\" must be a text of ASCII characters";
+        error = u"\"%1\" must be a text of ASCII characters"_s.arg(name).toStdString();
         return false;
     }
     out = text.toStdString();

@@ -44,11 +44,19 @@ void serve_waiting_datagrams(UdpEndpoint& endpoint, Simulator& simulator,
     for (int i = 0; i < 1024 && endpoint.receive(received); ++i) {
         const Datagram datagram{received.bytes, received.sender, received.sender_port,
                                 received.destination};
-        const HandleResult result = simulator.handle(datagram, Clock::now());
+        const auto received_at = Clock::now();
+        const HandleResult result = simulator.handle(datagram, received_at);
         std::string error;
         const auto failed = endpoint.send(result.replies, answer_delay, error);
+        const std::chrono::duration<double, std::milli> took = Clock::now() - received_at;
         for (const auto& event : result.events) {
             print_line(event);
+        }
+        if (result.replies.size() > 1) {
+            char figure[32];
+            std::snprintf(figure, sizeof figure, "%.1f", took.count());
+            print_line("sent " + std::to_string(result.replies.size()) + " replies in " + figure +
+                       " ms");
         }
         if (failed > 0) {
             print_line("could not send " + std::to_string(failed) + " of " +

@@ -13,7 +13,6 @@ namespace nimbrel::devsim {
 namespace {
 
 constexpr int buffer_bytes = 8 * 1024 * 1024;
-constexpr std::size_t max_datagram = 65536;
 constexpr std::size_t batch_size = 256;
 
 // Forcing needs CAP_NET_ADMIN; without it the size is capped by net.core.*mem_max.
@@ -100,9 +99,8 @@ UdpEndpoint::~UdpEndpoint()
 
 bool UdpEndpoint::receive(ReceivedDatagram& datagram)
 {
-    datagram.bytes.resize(max_datagram);
     sockaddr_in from{};
-    iovec iov{datagram.bytes.data(), datagram.bytes.size()};
+    iovec iov{buffer_.data(), buffer_.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
     msghdr msg{};
     msg.msg_name = &from;
@@ -115,7 +113,7 @@ bool UdpEndpoint::receive(ReceivedDatagram& datagram)
     if (size < 0) {
         return false;
     }
-    datagram.bytes.resize(static_cast<std::size_t>(size));
+    datagram.bytes.assign(buffer_.data(), static_cast<std::size_t>(size));
     datagram.sender = ntohl(from.sin_addr.s_addr);
     datagram.sender_port = ntohs(from.sin_port);
     datagram.destination = 0;

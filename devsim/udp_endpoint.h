@@ -40,10 +40,11 @@ public:
                      std::string& error);
 
 private:
-    explicit UdpEndpoint(int fd) : fd_(fd) {}
+    explicit UdpEndpoint(int fd) : fd_(fd), buffer_(65536) {}
     std::size_t send_batch(const Reply* replies, std::size_t count, std::string& error);
 
     int fd_;
+    std::vector<char> buffer_; // one datagram of the largest size UDP allows
 };
 
 } // namespace nimbrel::devsim
