@@ -127,6 +127,7 @@ void UdpEndpoint::stop()
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        ++session_;
     }
     handled_.notify_all();
     if (receiver_.joinable())
@@ -197,14 +198,21 @@ void UdpEndpoint::handOver(Datagram datagram)
         return;
     pending_ = true;
     QMetaObject::invokeMethod(
-        this, [this, d = std::move(datagram)] { deliver(d); }, Qt::QueuedConnection);
+        this, [this, session = session_, d = std::move(datagram)] { deliver(d, session); },
+        Qt::QueuedConnection);
     // Woken by the handler's return, or by stop(): a shutdown never waits for a hand-over that
     // the owner's thread can no longer run.
     handled_.wait(lock, [this] { return !pending_ || stopping_; });
 }
 
-void UdpEndpoint::deliver(const Datagram& datagram)
+void UdpEndpoint::deliver(const Datagram& datagram, std::uint64_t session)
 {
+    {
+        // Left over from before a stop(): after a restart it must neither run nor end a hand-over.
+        std::lock_guard lock(mutex_);
+        if (session != session_)
+            return;
+    }
     if (!stopping_ && handler_) {
         try {
             handler_(datagram);

@@ -74,7 +74,7 @@ private:
     void receiveLoop();
     bool receiveOne(Datagram& datagram);
     void handOver(Datagram datagram);
-    void deliver(const Datagram& datagram);
+    void deliver(const Datagram& datagram, std::uint64_t session);
     void sendTo(const std::string& bytes, std::uint32_t address, std::uint16_t port,
                 int interface_index);
 
@@ -86,6 +86,8 @@ private:
     std::mutex mutex_;
     std::condition_variable handled_;
     bool pending_ = false;
+    // Counts stop() calls: a hand-over queued before one belongs to a finished session.
+    std::uint64_t session_ = 0;
 };
 
 } // namespace nimbrel
