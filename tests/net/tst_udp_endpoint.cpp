@@ -1,0 +1,540 @@
+// Every socket here is bound to 127.0.0.x on a port chosen at run time: no datagram of these
+// tests can leave the machine, and none touches the device port.
+
+#include "net/udp_endpoint.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <optional>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace nimbrel;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kArrivalTimeoutMs = 5000;
+
+// A plain UDP socket standing in for a device or another program.
+class PlainSocket {
+public:
+    explicit PlainSocket(const char* address, std::uint16_t port = 0)
+        : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in local = endpointOf(address, port);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+            throw std::runtime_error("test socket cannot bind");
+    }
+    ~PlainSocket() { ::close(fd_); }
+    PlainSocket(const PlainSocket&) = delete;
+    PlainSocket& operator=(const PlainSocket&) = delete;
+
+    std::uint16_t port() const
+    {
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length);
+        return ntohs(local.sin_port);
+    }
+
+    bool sendTo(const QByteArray& bytes, std::uint16_t port, const char* host = "127.0.0.1") const
+    {
+        const sockaddr_in to = endpointOf(host, port);
+        const ssize_t sent =
+            ::sendto(fd_, bytes.constData(), static_cast<std::size_t>(bytes.size()), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        return sent == bytes.size();
+    }
+
+    // The next datagram and its sender "address:port", or nothing within the timeout.
+    std::optional<std::pair<QByteArray, QByteArray>> receive(int timeout_ms) const
+    {
+        pollfd waiting{fd_, POLLIN, 0};
+        if (::poll(&waiting, 1, timeout_ms) <= 0)
+            return std::nullopt;
+        QByteArray buffer(70000, '\0');
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const ssize_t n = ::recvfrom(fd_, buffer.data(), static_cast<std::size_t>(buffer.size()), 0,
+                                     reinterpret_cast<sockaddr*>(&from), &length);
+        if (n < 0)
+            return std::nullopt;
+        buffer.resize(n);
+        char address[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+        return std::pair{buffer,
+                         QByteArray(address) + ':' + QByteArray::number(ntohs(from.sin_port))};
+    }
+
+private:
+    static sockaddr_in endpointOf(const char* host, std::uint16_t port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        inet_pton(AF_INET, host, &address.sin_addr);
+        return address;
+    }
+
+    int fd_;
+};
+
+// A loopback port nobody holds right now: the kernel's choice for a probe socket.
+std::uint16_t freePort()
+{
+    return PlainSocket("127.0.0.1").port();
+}
+
+EndpointConfig loopbackConfig(std::uint16_t port)
+{
+    return EndpointConfig{"127.0.0.1", port, "127.0.0.1"};
+}
+
+QByteArray byteRange(int first, int last)
+{
+    QByteArray bytes;
+    for (int b = first; b <= last; ++b)
+        bytes.append(static_cast<char>(b));
+    return bytes;
+}
+
+// Sends numbered datagrams from 127.0.0.2 until told to stop, bounded in count and time.
+class Flood {
+public:
+    explicit Flood(std::uint16_t port) : thread_([this, port] { run(port); }) {}
+    ~Flood() { stop(); }
+    Flood(const Flood&) = delete;
+    Flood& operator=(const Flood&) = delete;
+
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int sent() const { return sent_; }
+
+private:
+    void run(std::uint16_t port)
+    {
+        const PlainSocket socket("127.0.0.2");
+        const auto deadline = std::chrono::steady_clock::now() + 15s;
+        for (int i = 0; i < 100000 && !stop_ && std::chrono::steady_clock::now() < deadline; ++i) {
+            if (socket.sendTo("flood " + QByteArray::number(i), port))
+                ++sent_;
+            std::this_thread::sleep_for(200us);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> sent_{0};
+    std::thread thread_;
+};
+
+// Blocks this thread without running its event loop, so that under a stream the receiving thread
+// has surely read the next datagram and queued it for this thread.
+void waitForHandOver()
+{
+    std::this_thread::sleep_for(100ms);
+}
+
+} // namespace
+
+class TestUdpEndpoint : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void receivesExactBytes_data();
+    void receivesExactBytes();
+    void sizeLimit_data();
+    void sizeLimit();
+    void sendReplacesHighBytes();
+    void broadcastSendsOneDatagram_data();
+    void broadcastSendsOneDatagram();
+    void handlersNeverOverlap_data();
+    void handlersNeverOverlap();
+    void throwingHandlerKeepsReceiving();
+    void bindConflict_data();
+    void bindConflict();
+    void noHandlerAfterStop_data();
+    void noHandlerAfterStop();
+    void restartDeliversOnlyNewDatagrams();
+    void activeState();
+    void sendWhenInactiveThrows_data();
+    void sendWhenInactiveThrows();
+
+private:
+    // An active endpoint on a fresh loopback port whose handler records every datagram.
+    void startRecording();
+    QByteArrayList receivedBytes() const;
+
+    std::uint16_t port_ = 0;
+    std::unique_ptr<UdpEndpoint> endpoint_;
+    std::vector<Datagram> received_;
+};
+
+void TestUdpEndpoint::init()
+{
+    received_.clear();
+    port_ = freePort();
+    endpoint_ = std::make_unique<UdpEndpoint>(loopbackConfig(port_));
+}
+
+void TestUdpEndpoint::cleanup()
+{
+    endpoint_.reset();
+}
+
+void TestUdpEndpoint::startRecording()
+{
+    endpoint_->setHandler([this](const Datagram& d) { received_.push_back(d); });
+    endpoint_->activate();
+}
+
+QByteArrayList TestUdpEndpoint::receivedBytes() const
+{
+    QByteArrayList list;
+    for (const Datagram& d : received_)
+        list.append(QByteArray::fromStdString(d.bytes));
+    return list;
+}
+
+void TestUdpEndpoint::receivesExactBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::addRow("text") << QByteArray("im_QUORIX;QUORIX;");
+    QTest::addRow("0 bytes") << QByteArray();
+    QTest::addRow("zero bytes inside") << QByteArray("a\0b\0\0", 5);
+    QTest::addRow("8-bit bytes untouched") << byteRange(0x80, 0xff);
+    QTest::addRow("8192 bytes") << QByteArray(8192, 'x');
+}
+
+void TestUdpEndpoint::receivesExactBytes()
+{
+    QFETCH(QByteArray, bytes);
+    startRecording();
+
+    const PlainSocket device("127.0.0.2");
+    QVERIFY(device.sendTo(bytes, port_));
+
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(1), kArrivalTimeoutMs);
+    QCOMPARE(QByteArray::fromStdString(received_[0].bytes), bytes);
+    QCOMPARE(received_[0].sender, std::string("127.0.0.2"));
+    QCOMPARE(received_[0].interface_index, static_cast<int>(if_nametoindex("lo")));
+}
+
+void TestUdpEndpoint::sizeLimit_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("passed");
+
+    QTest::addRow("8191") << 8191 << true;
+    QTest::addRow("8192") << 8192 << true;
+    QTest::addRow("8193") << 8193 << false;
+    QTest::addRow("9000") << 9000 << false;
+    QTest::addRow("largest UDP datagram") << 65507 << false;
+}
+
+// A datagram over the limit is dropped whole, not cut, and the one after it still arrives.
+void TestUdpEndpoint::sizeLimit()
+{
+    QFETCH(int, size);
+    QFETCH(bool, passed);
+    startRecording();
+
+    const PlainSocket device("127.0.0.2");
+    const QByteArray big(size, 'b');
+    QVERIFY(device.sendTo(big, port_));
+    QVERIFY(device.sendTo("next", port_));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!received_.empty() && received_.back().bytes == "next",
+                             kArrivalTimeoutMs);
+    const QByteArrayList expected = passed ? QByteArrayList{big, "next"} : QByteArrayList{"next"};
+    QCOMPARE(receivedBytes(), expected);
+}
+
+void TestUdpEndpoint::sendReplacesHighBytes()
+{
+    startRecording();
+    const PlainSocket device("127.0.0.2");
+
+    endpoint_->send(byteRange(0, 0xff).toStdString(), "127.0.0.2", device.port());
+
+    const auto datagram = device.receive(kArrivalTimeoutMs);
+    QVERIFY(datagram.has_value());
+    QCOMPARE(datagram->first, byteRange(0, 0x7f) + QByteArray(0x80, '?'));
+    QCOMPARE(datagram->second, "127.0.0.1:" + QByteArray::number(port_));
+    QVERIFY(!device.receive(0).has_value());
+}
+
+void TestUdpEndpoint::broadcastSendsOneDatagram_data()
+{
+    // The interface to name, or -1 for broadcast() over every interface.
+    QTest::addColumn<int>("via");
+
+    QTest::addRow("broadcast") << -1;
+    QTest::addRow("broadcastVia 0") << 0;
+    QTest::addRow("broadcastVia an interface") << static_cast<int>(if_nametoindex("lo"));
+}
+
+// With a plain address configured, a broadcast is one datagram to it, at the endpoint's own port.
+void TestUdpEndpoint::broadcastSendsOneDatagram()
+{
+    QFETCH(int, via);
+    startRecording();
+
+    if (via < 0)
+        QCOMPARE(endpoint_->broadcast("find_QUORIX\xe9"), 1);
+    else
+        endpoint_->broadcastVia("find_QUORIX\xe9", via);
+
+    // Datagrams on one socket keep their order: once the marker is in, nothing else is coming.
+    const PlainSocket device("127.0.0.2");
+    QVERIFY(device.sendTo("marker", port_));
+    QTRY_VERIFY_WITH_TIMEOUT(!received_.empty() && received_.back().bytes == "marker",
+                             kArrivalTimeoutMs);
+    QCOMPARE(receivedBytes(), (QByteArrayList{"find_QUORIX?", "marker"}));
+    QCOMPARE(received_[0].sender, std::string("127.0.0.1"));
+}
+
+void TestUdpEndpoint::handlersNeverOverlap_data()
+{
+    QTest::addColumn<bool>("useEventLoop");
+
+    QTest::addRow("QTest::qWait in handler") << false;
+    QTest::addRow("QEventLoop in handler") << true;
+}
+
+void TestUdpEndpoint::handlersNeverOverlap()
+{
+    QFETCH(bool, useEventLoop);
+
+    int depth = 0;
+    int deepest = 0;
+    endpoint_->setHandler([&](const Datagram& d) {
+        deepest = std::max(deepest, ++depth);
+        received_.push_back(d);
+        // The first few handlers wait with the event loop running while the rest are queued.
+        if (received_.size() <= 3) {
+            if (useEventLoop) {
+                QEventLoop loop;
+                QTimer::singleShot(100, &loop, &QEventLoop::quit);
+                loop.exec();
+            } else {
+                QTest::qWait(100);
+            }
+        }
+        --depth;
+    });
+    endpoint_->activate();
+
+    const PlainSocket device("127.0.0.2");
+    QByteArrayList sent;
+    for (int i = 0; i < 8; ++i) {
+        sent.append("d" + QByteArray::number(i));
+        QVERIFY(device.sendTo(sent.back(), port_));
+    }
+
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(8), kArrivalTimeoutMs);
+    QCOMPARE(deepest, 1);
+    QCOMPARE(receivedBytes(), sent);
+}
+
+void TestUdpEndpoint::throwingHandlerKeepsReceiving()
+{
+    endpoint_->setHandler([this](const Datagram& d) {
+        received_.push_back(d);
+        if (d.bytes == "std")
+            throw std::runtime_error("handler failed");
+        if (d.bytes == "int")
+            throw 42;
+    });
+    endpoint_->activate();
+
+    const PlainSocket device("127.0.0.2");
+    for (const char* text : {"std", "int", "std", "after"})
+        QVERIFY(device.sendTo(text, port_));
+
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(4), kArrivalTimeoutMs);
+    QCOMPARE(receivedBytes(), (QByteArrayList{"std", "int", "std", "after"}));
+}
+
+void TestUdpEndpoint::bindConflict_data()
+{
+    QTest::addColumn<bool>("heldByEndpoint");
+
+    QTest::addRow("port held by another endpoint") << true;
+    QTest::addRow("port held by another program") << false;
+}
+
+void TestUdpEndpoint::bindConflict()
+{
+    QFETCH(bool, heldByEndpoint);
+
+    std::unique_ptr<PlainSocket> program;
+    if (heldByEndpoint)
+        startRecording();
+    else
+        program = std::make_unique<PlainSocket>("127.0.0.1", port_);
+
+    UdpEndpoint second(loopbackConfig(port_));
+    try {
+        second.activate();
+        QFAIL("bind to a held port did not throw");
+    } catch (const NetworkError& error) {
+        QCOMPARE(QByteArray(error.what()),
+                 QByteArray("Could not bind socket. Address and port are already in use."));
+    }
+    QVERIFY(!second.isActive());
+
+    // The holder keeps its port.
+    const PlainSocket device("127.0.0.2");
+    QVERIFY(device.sendTo("still here", port_));
+    if (heldByEndpoint) {
+        QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(1), kArrivalTimeoutMs);
+        QCOMPARE(received_[0].bytes, std::string("still here"));
+    } else {
+        const auto datagram = program->receive(kArrivalTimeoutMs);
+        QVERIFY(datagram.has_value());
+        QCOMPARE(datagram->first, QByteArray("still here"));
+    }
+}
+
+void TestUdpEndpoint::noHandlerAfterStop_data()
+{
+    QTest::addColumn<bool>("destroy");
+
+    QTest::addRow("stop()") << false;
+    QTest::addRow("destructor") << true;
+}
+
+// Shutting down under a steady stream: it returns, and datagrams already received or handed over
+// are never handled afterwards (nor touch a destroyed endpoint).
+void TestUdpEndpoint::noHandlerAfterStop()
+{
+    QFETCH(bool, destroy);
+    int calls = 0;
+    endpoint_->setHandler([&calls](const Datagram&) { ++calls; });
+    endpoint_->activate();
+
+    Flood flood(port_);
+    QTRY_VERIFY_WITH_TIMEOUT(calls >= 5, kArrivalTimeoutMs);
+    waitForHandOver();
+
+    QElapsedTimer clock;
+    clock.start();
+    if (destroy)
+        endpoint_.reset();
+    else
+        endpoint_->stop();
+    const qint64 elapsed = clock.elapsed();
+    qInfo("shutdown took %lld ms under a stream of datagrams", static_cast<long long>(elapsed));
+    QVERIFY2(elapsed < 5000, "shutdown did not return");
+
+    const int callsAtStop = calls;
+    const int sentAtStop = flood.sent();
+    QTest::qWait(300);
+    QVERIFY2(flood.sent() > sentAtStop, "the stream ended too early to show anything");
+    flood.stop();
+    QCOMPARE(calls, callsAtStop);
+    if (!destroy)
+        QVERIFY(!endpoint_->isActive());
+}
+
+// A datagram handed over before stop() must not surface after the endpoint is started again.
+void TestUdpEndpoint::restartDeliversOnlyNewDatagrams()
+{
+    std::vector<std::string> seen;
+    int depth = 0;
+    int deepest = 0;
+    endpoint_->setHandler([&](const Datagram& d) {
+        deepest = std::max(deepest, ++depth);
+        seen.push_back(d.bytes);
+        if (d.bytes != "fresh")
+            QTest::qWait(5);
+        --depth;
+    });
+    endpoint_->activate();
+
+    Flood flood(port_);
+    QTRY_VERIFY_WITH_TIMEOUT(seen.size() >= 5, kArrivalTimeoutMs);
+    waitForHandOver();
+    endpoint_->stop();
+    flood.stop();
+    const std::size_t seenAtStop = seen.size();
+
+    endpoint_->activate();
+    const PlainSocket device("127.0.0.2");
+    QVERIFY(device.sendTo("fresh", port_));
+    QTRY_VERIFY_WITH_TIMEOUT(seen.size() > seenAtStop && seen.back() == "fresh", kArrivalTimeoutMs);
+    QCOMPARE(seen.size(), seenAtStop + 1);
+    QCOMPARE(deepest, 1);
+}
+
+void TestUdpEndpoint::activeState()
+{
+    QVERIFY(!endpoint_->isActive());
+    QCOMPARE(endpoint_->receiveBufferSize(), 0);
+
+    endpoint_->activate();
+    QVERIFY(endpoint_->isActive());
+    QCOMPARE(endpoint_->port(), port_);
+    QVERIFY(endpoint_->receiveBufferSize() > 0);
+    qInfo("receive buffer granted: %d bytes", endpoint_->receiveBufferSize());
+
+    // Idle, the receiving thread notices the stop only when its wait for a datagram ends.
+    QElapsedTimer clock;
+    clock.start();
+    endpoint_->stop();
+    qInfo("idle stop took %lld ms", static_cast<long long>(clock.elapsed()));
+    QVERIFY2(clock.elapsed() < 5000, "stop did not return");
+    QVERIFY(!endpoint_->isActive());
+    QCOMPARE(endpoint_->receiveBufferSize(), 0);
+}
+
+void TestUdpEndpoint::sendWhenInactiveThrows_data()
+{
+    QTest::addColumn<bool>("wasActive");
+
+    QTest::addRow("never activated") << false;
+    QTest::addRow("stopped") << true;
+}
+
+void TestUdpEndpoint::sendWhenInactiveThrows()
+{
+    QFETCH(bool, wasActive);
+    if (wasActive) {
+        endpoint_->activate();
+        endpoint_->stop();
+    }
+    const PlainSocket device("127.0.0.2");
+
+    QVERIFY_THROWS_EXCEPTION(NetworkError,
+                             endpoint_->send("get_network", "127.0.0.2", device.port()));
+    QVERIFY_THROWS_EXCEPTION(NetworkError, endpoint_->broadcast("find_QUORIX"));
+    QVERIFY_THROWS_EXCEPTION(NetworkError, endpoint_->broadcastVia("find_QUORIX", 0));
+    QVERIFY(!device.receive(100).has_value());
+}
+
+QTEST_GUILESS_MAIN(TestUdpEndpoint)
+#include "tst_udp_endpoint.moc"
