@@ -284,7 +284,17 @@ ParsedCommandLine parse_command_line(const QStringList& arguments)
     const Flags flags;
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Plays Talvonex devices on UDP: answers searches, get_network and file writes."_s);
+        u"Plays Talvonex devices on one UDP socket: answers searches, get_network and file "
+        u"writes, each from the device's own address.\n"
+        u"Devices come from --config FILE and/or --count; a file looks like\n"
+        u"  {\"restart_ms\": 3000, \"devices\": [{\"address\": \"10.101.0.5\", "
+        u"\"model\": \"QUORIX\",\n"
+        u"   \"identifier\": \"TVX-1\", \"firmware\": \"2.4.1\", \"build\": \"1187\", "
+        u"\"user\": \"admin\",\n"
+        u"   \"admin_password\": \"1234\", \"older_firmware\": false,\n"
+        u"   \"settings\": {\"w_ap\": \"no\", \"w_ssid\": \"Office\", ...}}]}\n"
+        u"where only \"address\" is required. Prints one line per event on standard output. "
+        u"Exit status 2 for bad arguments or a bad file."_s);
     const QCommandLineOption help = parser.addHelpOption();
     parser.addOptions({flags.bind, flags.port, flags.config, flags.count, flags.first, flags.model,
                        flags.identifier, flags.firmware, flags.build, flags.user, flags.password,

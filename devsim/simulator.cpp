@@ -167,8 +167,15 @@ void Simulator::finish_write(SimDevice& device, const Datagram& datagram, Clock:
                              HandleResult& result)
 {
     std::string error = "wrong password or refused message";
+    const auto file_count = device.pending.files.size();
     const bool success = !device.pending.refused && accept_write(device, error);
     device.pending = {};
+    if (success) {
+        result.events.push_back(
+            "wrote " + std::to_string(file_count) + " files for " + device.address_text +
+            (config_.files_dir ? " under " + (*config_.files_dir / device.address_text).string()
+                               : std::string(" (in memory)")));
+    }
     result.replies.push_back({device.info.address, datagram.sender, datagram.sender_port,
                               success ? "Success" : "Error"});
     result.events.push_back(std::string("verdict ") + (success ? "Success" : "Error") + " for " +
