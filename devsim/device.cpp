@@ -32,6 +32,17 @@ void append_settings(std::string& text, const DeviceSettings& s)
     }
 }
 
+std::string text_problem(const std::string& text)
+{
+    if (text.find(';') != std::string::npos) {
+        return " contains ';'";
+    }
+    if (text.size() > max_text_length) {
+        return " is longer than " + std::to_string(max_text_length) + " characters";
+    }
+    return {};
+}
+
 } // namespace
 
 std::string* setting_by_name(DeviceSettings& settings, std::string_view name)
@@ -100,13 +111,14 @@ std::string device_problem(const DeviceInfo& device)
         {"build", &device.build},
         {"user", &device.user}};
     for (const auto& [name, text] : texts) {
-        if (text->find(';') != std::string::npos) {
-            return "device " + address + ": " + std::string(name) + " contains ';'";
+        if (auto problem = text_problem(*text); !problem.empty()) {
+            return "device " + address + ": " + std::string(name) + problem;
         }
     }
     for (const auto name : setting_names) {
-        if (setting_by_name(device.settings, name)->find(';') != std::string::npos) {
-            return "device " + address + ": setting " + std::string(name) + " contains ';'";
+        if (auto problem = text_problem(*setting_by_name(device.settings, name));
+            !problem.empty()) {
+            return "device " + address + ": setting " + std::string(name) + problem;
         }
     }
     return {};

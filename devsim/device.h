@@ -47,11 +47,13 @@ struct DeviceInfo {
     std::string build = "1187";
     std::string user = "admin";
     DeviceSettings settings;
-    std::string admin_password; // 0 to 4 characters; empty means messages travel unscrambled
+    std::string admin_password = "1234"; // 0 to 4 characters; empty: messages are unscrambled
     bool older_firmware = false;
 };
 
 inline constexpr std::size_t max_admin_password_length = 4;
+// Keeps every announcement well below the 8192 bytes the tool reads of a datagram.
+inline constexpr std::size_t max_text_length = 255;
 
 // "im_QUORIX;" and the 17 fields, each ended by ';'; older firmware gives only the identifier.
 std::string announcement_text(const DeviceInfo& device);
@@ -60,7 +62,8 @@ std::string announcement_text(const DeviceInfo& device);
 std::string settings_reply_text(const DeviceSettings& settings);
 
 // What makes a device unusable, or the empty text: an address that is not a unicast dotted
-// quad, a password over max_admin_password_length, or ';' in a text (it would split a reply).
+// quad, a password over max_admin_password_length, ';' in a text (it would split a reply) or a
+// text over max_text_length.
 std::string device_problem(const DeviceInfo& device);
 
 // Strict dotted quad: four decimal octets below 256, nothing else. Unlike ip_to_int, which reads

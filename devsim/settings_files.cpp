@@ -1,5 +1,7 @@
 #include "devsim/settings_files.h"
 
+#include <algorithm>
+
 namespace nimbrel::devsim {
 
 namespace {
@@ -19,6 +21,7 @@ std::string clean_value(std::string_view value, bool lower_case)
         }
         result += (lower_case && c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
+    result.resize(std::min(result.size(), max_text_length));
     return result;
 }
 

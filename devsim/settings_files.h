@@ -13,7 +13,8 @@ inline constexpr std::string_view update_marker_path = "/Talvonex/actualizado";
 
 // Applies the "[TAG] value" lines of CONFIG_NET.TXT to the Wi-Fi settings. Switch and
 // encryption words are lower-cased as the device reports them ("Yes" -> "yes", "WPA" -> "wpa").
-// Unknown or malformed lines are skipped; ';' is dropped so replies keep their part count.
+// Unknown or malformed lines are skipped; ';' is dropped so replies keep their part count, and
+// values are cut to max_text_length.
 void apply_config_net(DeviceSettings& settings, std::string_view content);
 
 // The same for CONFIG_ETH.TXT and the Ethernet settings.

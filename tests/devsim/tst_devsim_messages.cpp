@@ -206,6 +206,9 @@ void TestDevsimMessages::configNet_data()
     QTest::addRow("empty ssid") << QByteArray("No") << QByteArray("WEP") << QByteArray("No")
                                 << QByteArray()
                                 << QByteArray("no;;wep;pw;no;1.2.3.4;255.0.0.0;1.2.3.1;");
+    QTest::addRow("long ssid cut to 255")
+        << QByteArray("No") << QByteArray("WPA") << QByteArray("No") << QByteArray(300, 's')
+        << (QByteArray("no;") + QByteArray(255, 's') + ";wpa;pw;no;1.2.3.4;255.0.0.0;1.2.3.1;");
     QTest::addRow("semicolon dropped")
         << QByteArray("No") << QByteArray("WPA") << QByteArray("No") << QByteArray("a;b")
         << QByteArray("no;ab;wpa;pw;no;1.2.3.4;255.0.0.0;1.2.3.1;");

@@ -178,7 +178,7 @@ void TestDevsimOptions::deviceFile()
     QCOMPARE(devices[0].settings.eth_dhcp, std::string("yes"));
     QCOMPARE(devices[0].settings.eth_ip, std::string("10.1.0.5"));
     QCOMPARE(devices[1].model, std::string("OTHER"));
-    QCOMPARE(devices[1].admin_password, std::string(""));
+    QCOMPARE(devices[1].admin_password, std::string("1234"));
     QCOMPARE(devices[2].identifier, std::string("Mine"));
     QCOMPARE(parsed.options->simulator.restart_time.count(), 500);
 }
@@ -217,6 +217,8 @@ void TestDevsimOptions::badArguments_data()
         << QStringList{u"--identifier"_s, u"a;b"_s} << u"identifier"_s;
     QTest::addRow("semicolon in a setting")
         << QStringList{u"--setting"_s, u"w_ssid=a;b"_s} << u"w_ssid"_s;
+    QTest::addRow("identifier of 256")
+        << QStringList{u"--identifier"_s, QString(256, u'x')} << u"longer than 255"_s;
     QTest::addRow("non-ASCII model") << QStringList{u"--model"_s, u"Qü"_s} << u"ASCII"_s;
     QTest::addRow("missing file") << QStringList{u"--config"_s, u"/nonexistent/devices.json"_s}
                                   << u"cannot read"_s;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <netinet/in.h>
 #include <optional>
@@ -77,7 +78,7 @@ bool in_tool_namespace()
 }
 
 std::optional<Options> parse_options(int argc, char** argv)
-{
+try {
     Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
@@ -104,6 +105,8 @@ std::optional<Options> parse_options(int argc, char** argv)
         return std::nullopt;
     }
     return o;
+} catch (const std::exception&) { // a number that std::stol cannot read
+    return std::nullopt;
 }
 
 class Socket {
