@@ -92,7 +92,7 @@ Simulator::SimDevice* Simulator::find(AddressValue address)
     return it == index_.end() ? nullptr : &devices_[it->second];
 }
 
-bool Simulator::is_silent(SimDevice& device, Clock::time_point now)
+bool Simulator::is_silent(const SimDevice& device, Clock::time_point now)
 {
     return device.restart_end && now < *device.restart_end;
 }

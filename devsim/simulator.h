@@ -81,7 +81,7 @@ private:
     };
 
     SimDevice* find(AddressValue address);
-    bool is_silent(SimDevice& device, Clock::time_point now);
+    static bool is_silent(const SimDevice& device, Clock::time_point now);
     void answer_search(const Datagram& datagram, Clock::time_point now, HandleResult& result);
     void answer_get_network(const Datagram& datagram, Clock::time_point now, HandleResult& result);
     bool take_file_message(const Datagram& datagram, Clock::time_point now, HandleResult& result);
