@@ -3,6 +3,7 @@
 #include "app/device_list_model.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,14 +11,41 @@
 
 namespace nimbrel {
 
-DeviceListView::DeviceListView(QWidget* parent) : QListView(parent)
+namespace {
+constexpr int kRepaintHoldMs = 40;
+} // namespace
+
+DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent)
 {
-    setUniformItemSizes(true);
+    horizontalHeader()->hide();
+    horizontalHeader()->setStretchLastSection(true);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    setShowGrid(false);
+    setWordWrap(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setMouseTracking(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setItemDelegate(new DeviceRowDelegate(this));
+
+    repaintHold_.setSingleShot(true);
+    repaintHold_.setInterval(kRepaintHoldMs);
+    connect(&repaintHold_, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
+}
+
+void DeviceListView::reset()
+{
+    QTableView::reset();
+    // A burst of answers rebuilds the list for every device that answers; painting the rows each
+    // time would keep the window busy for seconds. Rebuilds within a moment share one repaint.
+    if (!repaintHold_.isActive()) {
+        setUpdatesEnabled(false);
+        repaintHold_.start();
+    }
 }
 
 QRect DeviceListView::infoButtonRect(const QModelIndex& index) const
@@ -47,7 +75,7 @@ void DeviceListView::setHoveredButton(int row)
 void DeviceListView::mouseMoveEvent(QMouseEvent* event)
 {
     setHoveredButton(buttonRowAt(event->position().toPoint()));
-    QListView::mouseMoveEvent(event);
+    QTableView::mouseMoveEvent(event);
 }
 
 void DeviceListView::mousePressEvent(QMouseEvent* event)
@@ -55,7 +83,7 @@ void DeviceListView::mousePressEvent(QMouseEvent* event)
     const QPoint position = event->position().toPoint();
     const int row = buttonRowAt(position);
     if (row < 0) {
-        QListView::mousePressEvent(event);
+        QTableView::mousePressEvent(event);
         return;
     }
     // The button takes its own clicks: the row's selection stays as it was.
@@ -74,7 +102,7 @@ void DeviceListView::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QListView::mouseReleaseEvent(event);
+    QTableView::mouseReleaseEvent(event);
 }
 
 void DeviceListView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -83,13 +111,13 @@ void DeviceListView::mouseDoubleClickEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QListView::mouseDoubleClickEvent(event);
+    QTableView::mouseDoubleClickEvent(event);
 }
 
 void DeviceListView::keyPressEvent(QKeyEvent* event)
 {
     const QModelIndex before = currentIndex();
-    QListView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
     const QModelIndex after = currentIndex();
     if (after.isValid() && after != before && selectionModel()->isSelected(after))
         Q_EMIT rowChosenByKeyboard(after);
@@ -98,12 +126,12 @@ void DeviceListView::keyPressEvent(QKeyEvent* event)
 void DeviceListView::leaveEvent(QEvent* event)
 {
     setHoveredButton(-1);
-    QListView::leaveEvent(event);
+    QTableView::leaveEvent(event);
 }
 
 DeviceRowDelegate::DeviceRowDelegate(DeviceListView* view)
     : QStyledItemDelegate(view), view_(view),
-      infoIcon_(view->style()->standardIcon(QStyle::SP_MessageBoxInformation))
+      infoIcon_(view->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(24, 24))
 {}
 
 QSize DeviceRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
@@ -133,10 +161,9 @@ void DeviceRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->setBrush(QColor(0, 0, 0, 24));
         painter->drawRoundedRect(button.adjusted(6, 6, -6, -6), 4, 4);
     }
-    const int iconSize = 24;
-    const QRect icon(button.center().x() - iconSize / 2 + 1, button.center().y() - iconSize / 2 + 1,
-                     iconSize, iconSize);
-    infoIcon_.paint(painter, icon);
+    const QSize icon = infoIcon_.deviceIndependentSize().toSize();
+    painter->drawPixmap(button.center().x() - icon.width() / 2 + 1,
+                        button.center().y() - icon.height() / 2 + 1, infoIcon_);
     painter->restore();
 }
 

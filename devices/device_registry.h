@@ -4,6 +4,7 @@
 
 #include "devices/web_server.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,8 @@ class DeviceRegistry {
 public:
     int count() const { return static_cast<int>(records_.size()); }
     bool contains_index(int index) const { return index >= 0 && index < count(); }
-    const WebServer& at(int index) const { return records_[static_cast<std::size_t>(index)]; }
-    WebServer& at(int index) { return records_[static_cast<std::size_t>(index)]; }
+    const WebServer& at(int index) const { return *records_[static_cast<std::size_t>(index)]; }
+    WebServer& at(int index) { return *records_[static_cast<std::size_t>(index)]; }
 
     // The first record whose ip equals the text exactly, or nullptr.
     WebServer* find(const std::string& ip);
@@ -27,11 +28,15 @@ public:
 
     // Removes the first record whose ip equals the text, keeping the others' order.
     bool remove(const std::string& ip);
-    void clear() { records_.clear(); }
+    void clear();
 
 private:
     int find_index(const std::string& ip) const;
-    std::vector<WebServer> records_;
+
+    // Records stay where they are in memory as others come and go, so inserting among
+    // thousands moves pointers, not records; the addresses sit apart so scans stay in cache.
+    std::vector<std::unique_ptr<WebServer>> records_;
+    std::vector<AddressValue> addresses_;
 };
 
 } // namespace nimbrel
