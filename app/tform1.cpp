@@ -89,6 +89,8 @@ void TForm1::showEvent(QShowEvent* event)
         FormShow();
     } catch (const std::exception& error) {
         startupFailed_ = true;
+        // Also on the console: whoever started the program there sees why it ends.
+        qWarning("%s", error.what());
         showUnhandledError(QString::fromLocal8Bit(error.what()));
     }
 }
