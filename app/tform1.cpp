@@ -30,7 +30,7 @@ constexpr int kPopoverHeight = 150;
 
 // Connects a widget's signal to a handler run through the shared error guard.
 template <typename Sender, typename Signal, typename Handler>
-void bind(Sender* sender, Signal signal, TForm1* form, Handler handler)
+void connectGuarded(Sender* sender, Signal signal, TForm1* form, Handler handler)
 {
     QObject::connect(sender, signal, form, [form, handler](auto&&...) {
         runGuarded([form, handler] { (form->*handler)(); });
@@ -48,25 +48,25 @@ TForm1::~TForm1()
 void TForm1::connectHandlers()
 {
     server->setHandler([this](const Datagram& datagram) { serverUDPRead(datagram); });
-    bind(button_refresh, &QPushButton::clicked, this, &TForm1::button_refreshClick);
-    bind(bt_net_refresh, &QToolButton::clicked, this, &TForm1::bt_net_refreshClick);
-    bind(timer_refresh, &QTimer::timeout, this, &TForm1::timer_refreshTimer);
-    bind(Switch1, &Switch::clicked, this, &TForm1::Switch1Switch);
-    bind(MultiView1, &InfoPopover::startShowing, this, &TForm1::MultiView1StartShowing);
-    bind(b_save, &QPushButton::clicked, this, &TForm1::b_saveClick);
-    bind(s_w_ap, &Switch::clicked, this, &TForm1::s_w_apClick);
-    bind(e_w_ssid, &QLineEdit::textChanged, this, &TForm1::e_w_ssidChangeTracking);
-    bind(e_w_pass, &QLineEdit::textChanged, this, &TForm1::e_w_passChangeTracking);
-    bind(cb_w_enc, &QComboBox::currentIndexChanged, this, &TForm1::cb_w_encChange);
-    bind(s_w_dhcp, &Switch::clicked, this, &TForm1::s_w_dhcpClick);
-    bind(e_w_ip, &QLineEdit::textChanged, this, &TForm1::e_w_ipChangeTracking);
-    bind(e_w_mask, &QLineEdit::textChanged, this, &TForm1::e_w_maskChangeTracking);
-    bind(e_w_gw, &QLineEdit::textChanged, this, &TForm1::e_w_gwChangeTracking);
-    bind(s_eth_dhcp, &Switch::clicked, this, &TForm1::s_eth_dhcpClick);
-    bind(e_eth_ip, &QLineEdit::textChanged, this, &TForm1::e_eth_ipChangeTracking);
-    bind(e_eth_mask, &QLineEdit::textChanged, this, &TForm1::e_eth_maskChangeTracking);
-    bind(e_eth_gw, &QLineEdit::textChanged, this, &TForm1::e_eth_gwChangeTracking);
-    bind(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
+    connectGuarded(button_refresh, &QPushButton::clicked, this, &TForm1::button_refreshClick);
+    connectGuarded(bt_net_refresh, &QToolButton::clicked, this, &TForm1::bt_net_refreshClick);
+    connectGuarded(timer_refresh, &QTimer::timeout, this, &TForm1::timer_refreshTimer);
+    connectGuarded(Switch1, &Switch::clicked, this, &TForm1::Switch1Switch);
+    connectGuarded(MultiView1, &InfoPopover::startShowing, this, &TForm1::MultiView1StartShowing);
+    connectGuarded(b_save, &QPushButton::clicked, this, &TForm1::b_saveClick);
+    connectGuarded(s_w_ap, &Switch::clicked, this, &TForm1::s_w_apClick);
+    connectGuarded(e_w_ssid, &QLineEdit::textChanged, this, &TForm1::e_w_ssidChangeTracking);
+    connectGuarded(e_w_pass, &QLineEdit::textChanged, this, &TForm1::e_w_passChangeTracking);
+    connectGuarded(cb_w_enc, &QComboBox::currentIndexChanged, this, &TForm1::cb_w_encChange);
+    connectGuarded(s_w_dhcp, &Switch::clicked, this, &TForm1::s_w_dhcpClick);
+    connectGuarded(e_w_ip, &QLineEdit::textChanged, this, &TForm1::e_w_ipChangeTracking);
+    connectGuarded(e_w_mask, &QLineEdit::textChanged, this, &TForm1::e_w_maskChangeTracking);
+    connectGuarded(e_w_gw, &QLineEdit::textChanged, this, &TForm1::e_w_gwChangeTracking);
+    connectGuarded(s_eth_dhcp, &Switch::clicked, this, &TForm1::s_eth_dhcpClick);
+    connectGuarded(e_eth_ip, &QLineEdit::textChanged, this, &TForm1::e_eth_ipChangeTracking);
+    connectGuarded(e_eth_mask, &QLineEdit::textChanged, this, &TForm1::e_eth_maskChangeTracking);
+    connectGuarded(e_eth_gw, &QLineEdit::textChanged, this, &TForm1::e_eth_gwChangeTracking);
+    connectGuarded(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
 
     auto choose = [this](const QModelIndex& item) { runGuarded([&] { listItemClick(item); }); };
     connect(list, &QAbstractItemView::clicked, this, choose);
