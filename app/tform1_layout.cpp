@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +21,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+
+#include <utility>
 
 namespace nimbrel {
 
@@ -84,6 +87,60 @@ public:
     }
 };
 
+struct ControlText {
+    QWidget* control;
+    const char* name; // nullptr: the control's visible text names it
+    const char* description;
+};
+
+// What assistive technology reads: a name and a description for every control, and each label
+// tied to the control it names.
+void describeControls(TForm1& f)
+{
+    const ControlText texts[] = {
+        {f.button_refresh, nullptr, "Searches the network for devices now"},
+        {f.Switch1, nullptr, "While on, the network is searched again every 10 seconds"},
+        {f.list, nullptr,
+         "Devices that answered the search. Select one to edit its settings; the button at the "
+         "right end of a row shows its model, identifier, firmware, build and user"},
+        {f.TabControl1, "Network settings", "Network settings of the selected device"},
+        {f.TabWifi, "Wi-Fi", "Wi-Fi settings of the selected device"},
+        {f.TabEthernet, "Ethernet", "Ethernet settings of the selected device"},
+        {f.s_w_ap, nullptr, "On: the device offers its own Wi-Fi network; off: it joins one"},
+        {f.e_w_ssid, nullptr, "Name of the Wi-Fi network"},
+        {f.cb_w_enc, nullptr, "Encryption of the Wi-Fi network: OPEN, WEP or WPA"},
+        {f.e_w_pass, nullptr, "Password of the Wi-Fi network"},
+        {f.s_w_dhcp, nullptr, "On: the device's Wi-Fi address comes from a DHCP server"},
+        {f.e_w_ip, nullptr, "Wi-Fi IPv4 address of the device, such as 192.168.1.20"},
+        {f.e_w_mask, nullptr, "Wi-Fi subnet mask, such as 255.255.255.0"},
+        {f.e_w_gw, nullptr, "Wi-Fi gateway address"},
+        {f.s_eth_dhcp, nullptr, "On: the device's Ethernet address comes from a DHCP server"},
+        {f.e_eth_ip, nullptr, "Ethernet IPv4 address of the device, such as 192.168.1.21"},
+        {f.e_eth_mask, nullptr, "Ethernet subnet mask, such as 255.255.255.0"},
+        {f.e_eth_gw, nullptr, "Ethernet gateway address"},
+        {f.edit_admin_pass, nullptr, "Administrator password of the selected device"},
+        {f.b_save, nullptr, "Sends the settings to the selected device, which then restarts"},
+        {f.bt_net_refresh, nullptr, "Reads the network settings of the selected device again"},
+        {f.Image1, "Note", "Information symbol"},
+        {f.Label2, nullptr, "The admin password is needed to send settings"},
+        {f.MultiView1, "Device information", "Details of the device whose button was pressed"},
+        {f.MultiView1->grid_info, nullptr, "Model, identifier, firmware, build and user"},
+    };
+    for (const auto& [control, name, description] : texts) {
+        if (name)
+            control->setAccessibleName(QString::fromLatin1(name));
+        control->setAccessibleDescription(QString::fromLatin1(description));
+    }
+    const std::pair<QLabel*, QWidget*> buddies[] = {
+        {f.Label1, f.Switch1},        {f.l_w_ap, f.s_w_ap},     {f.l_w_ssid, f.e_w_ssid},
+        {f.l_w_enc, f.cb_w_enc},      {f.l_w_pass, f.e_w_pass}, {f.l_w_dhcp, f.s_w_dhcp},
+        {f.l_w_ip, f.e_w_ip},         {f.l_w_mask, f.e_w_mask}, {f.l_w_gw, f.e_w_gw},
+        {f.l_eth_dhcp, f.s_eth_dhcp}, {f.l_eth_ip, f.e_eth_ip}, {f.l_eth_mask, f.e_eth_mask},
+        {f.l_eth_gw, f.e_eth_gw}};
+    for (const auto& [label, control] : buddies)
+        label->setBuddy(control);
+}
+
 } // namespace
 
 TForm1::TForm1(DeviceRegistry& registry, Options options, QWidget* parent)
@@ -97,6 +154,7 @@ TForm1::TForm1(DeviceRegistry& registry, Options options, QWidget* parent)
     createDeviceList();
     createSettingsPanel();
     createPopover();
+    describeControls(*this);
 
     timer_refresh = new QTimer(this);
     timer_refresh->setObjectName(QStringLiteral("timer_refresh"));
@@ -110,6 +168,7 @@ TForm1::TForm1(DeviceRegistry& registry, Options options, QWidget* parent)
     layoutRegions();
 
     setWindowTitle(QStringLiteral("Talvonex Nimbrel (v2.1)"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/nimbrel.svg")));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     timer_refresh->start();
