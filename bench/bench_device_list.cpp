@@ -1,7 +1,10 @@
 // How the device list copes with a large network: 10,000 devices announced one by one through
 // the window's announcement handler (each insertion rebuilds the list and the event loop turns
 // between datagrams, as with real ones), then one rebuild and one click on a row.
-// Prints figures; nothing here passes or fails.
+// Prints rows of the shared table (bench/run); nothing here passes or fails.
+
+#include "arguments.h"
+#include "figures.h"
 
 #include "app/device_list_model.h"
 #include "app/device_list_view.h"
@@ -13,9 +16,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <random>
 
 using namespace nimbrel;
+using namespace nimbrel::bench;
 
 namespace {
 
@@ -30,14 +35,8 @@ double msSince(const QElapsedTimer& timer)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+int run(int devices)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    const int devices = argc > 1 ? std::atoi(argv[1]) : 10000;
-
     DeviceRegistry servers;
     TForm1::Options options;
     options.endpoint = {"127.0.0.1", 0, "127.0.0.1"}; // loopback, a port the system picks
@@ -83,14 +82,30 @@ int main(int argc, char* argv[])
     QCoreApplication::processEvents();
     const double clickMs = msSince(timer);
 
-    std::printf("| device list, %d devices | figure |\n|---|---|\n", devices);
-    std::printf("| announced one by one, total | %.0f ms |\n", announceMs);
-    std::printf("| per device | %.1f us |\n", announceMs * 1000.0 / devices);
-    std::printf("| slowest single announcement | %.2f ms |\n", slowest);
-    std::printf("| one rebuild of the full list | %.2f ms |\n", rebuildMs);
-    std::printf("| one repaint of the visible rows | %.2f ms |\n", repaintMs);
-    std::printf("| click on a row: highlight and settings loaded | %.2f ms |\n", clickMs);
-    std::printf("| rows listed | %d |\n", form.listModel()->rowCount());
+    const std::string label = "device list, " + grouped(devices) + " devices";
+    printRow(label, "announced one by one, total / per device",
+             withUnit(announceMs, 0, "ms") + " / " +
+                 withUnit(announceMs * 1000.0 / devices, 1, "us"));
+    printRow(label, "slowest single announcement", withUnit(slowest, 2, "ms"));
+    printRow(label, "one rebuild of the full list", withUnit(rebuildMs, 2, "ms"));
+    printRow(label, "one repaint of the visible rows", withUnit(repaintMs, 2, "ms"));
+    printRow(label, "click on a row: highlight and settings loaded", withUnit(clickMs, 2, "ms"));
+    printRow(label, "rows listed",
+             grouped(form.listModel()->rowCount()) + " of " + grouped(devices));
     form.close();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    try {
+        return run(static_cast<int>(Arguments(argc, argv).number("devices", 10000)));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_device_list: %s\n", error.what());
+        return 1;
+    }
 }
