@@ -2,6 +2,7 @@
 
 #include "figures.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <stdexcept>
@@ -40,36 +41,48 @@ long long flood(const std::vector<int>& senders, const std::vector<std::string>&
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // One batch of every text in turn, sent with one call: the sender must outrun the receivers.
+    constexpr std::size_t kBatch = 64;
+    std::vector<iovec> parts(kBatch);
+    std::vector<mmsghdr> batch(kBatch);
+    for (std::size_t i = 0; i < kBatch; ++i) {
+        const std::string& text = texts[i % texts.size()];
+        parts[i] = {const_cast<char*>(text.data()), text.size()};
+        batch[i].msg_hdr.msg_name = &to;
+        batch[i].msg_hdr.msg_namelen = sizeof to;
+        batch[i].msg_hdr.msg_iov = &parts[i];
+        batch[i].msg_hdr.msg_iovlen = 1;
+    }
     const double deadline = realtimeMs() + maxMs;
     long long sent = 0;
-    for (long long i = 0; i < count; ++i) {
-        // The clock is read once in a while: reading it for every datagram would slow the flood.
-        if (i % 1024 == 0 && realtimeMs() > deadline)
+    for (std::size_t round = 0; sent < count && realtimeMs() < deadline; ++round) {
+        const auto size = static_cast<unsigned>(std::min<long long>(kBatch, count - sent));
+        const int done = ::sendmmsg(senders[round % senders.size()], batch.data(), size, 0);
+        if (done < 0)
             break;
-        const std::string& text = texts[static_cast<std::size_t>(i) % texts.size()];
-        const int fd = senders[static_cast<std::size_t>(i) % senders.size()];
-        if (::sendto(fd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                     sizeof to) >= 0)
-            ++sent;
+        sent += done;
     }
     return sent;
 }
 
-Reception drainSocket(int fd, long long expected, int quietMs)
+Reception receiveUntilQuiet(int fd, const std::atomic<bool>& senderDone, int quietMs, int maxMs)
 {
-    const timeval wake{quietMs / 1000, (quietMs % 1000) * 1000};
+    const timeval wake{0, 50'000}; // blocking, yet it looks at the clock now and then
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wake, sizeof wake);
     Reception reception;
-    reception.firstMs = realtimeMs();
+    const double start = realtimeMs();
+    double lastActivity = start;
     char buffer[65536];
-    while (reception.count < expected) {
+    for (double now = start; now - start < maxMs; now = realtimeMs()) {
         sockaddr_in from{};
         socklen_t length = sizeof from;
-        if (::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length) <
-            0)
-            break; // quiet for quietMs: what is missing was never queued
-        ++reception.count;
-        reception.lastMs = realtimeMs();
+        if (::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length) >=
+            0) {
+            ++reception.count;
+            reception.lastMs = lastActivity = realtimeMs();
+        } else if (senderDone && now - lastActivity > quietMs) {
+            break;
+        }
     }
     return reception;
 }
