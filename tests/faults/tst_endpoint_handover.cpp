@@ -2,9 +2,9 @@
 // standing in for the window. Built also under ThreadSanitizer (scripts/run-tsan), where every
 // check here doubles as a race check of the hand-over. Loopback only, on ports the kernel picks.
 
+#include "event_loop.h"
 #include "net/udp_endpoint.h"
 
-#include <QEventLoop>
 #include <QObject>
 #include <QTest>
 #include <QThread>
@@ -25,6 +25,7 @@
 #include <vector>
 
 using namespace nimbrel;
+using nimbrel::testing::runUntil;
 using namespace std::chrono_literals;
 
 namespace {
@@ -158,23 +159,6 @@ private:
     std::thread thread_;
 };
 
-// Turns the event loop as exec() does until the condition holds or the time is up. QTest's own
-// waits sleep 10 ms whenever no event is queued, which would pace the one-at-a-time hand-over.
-bool runUntil(const std::function<bool()>& done, int timeoutMs = kArrivalTimeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(1);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 int numberOf(const std::string& bytes)
 {
     return std::stoi(bytes.substr(bytes.find(' ') + 1));
@@ -221,7 +205,7 @@ void EndpointHandoverTest::concurrentSenders_eachInOrderNoneLost()
             streams.push_back(
                 std::make_unique<Stream>(address, address, owner.endpoint->port(), kPerSender,
                                          &owner.handledFrom[ntohl(inet_addr(address)) & 0xff], 50));
-        QVERIFY(runUntil([&] { return owner.handled == 3 * kPerSender; }));
+        QVERIFY(runUntil([&] { return owner.handled == 3 * kPerSender; }, kArrivalTimeoutMs));
     }
 
     QCOMPARE(owner.deepest, 1);
@@ -251,7 +235,7 @@ void EndpointHandoverTest::ownerDestroyedUnderStream_noHandlerAfterwards()
     };
     owner->endpoint->activate();
     Stream stream("127.0.0.2", "s", owner->endpoint->port(), 100000);
-    QVERIFY(runUntil([&] { return owner->handled >= 20; }));
+    QVERIFY(runUntil([&] { return owner->handled >= 20; }, kArrivalTimeoutMs));
     // Without the event loop turning, the receiving thread surely queues the next hand-over.
     std::this_thread::sleep_for(100ms);
 
@@ -284,7 +268,7 @@ void EndpointHandoverTest::restartCycles_noDatagramFromAnEarlierSession()
         sessionStart.push_back(owner.bytes.size());
         owner.endpoint->activate();
         const std::size_t before = owner.bytes.size();
-        QVERIFY(runUntil([&] { return owner.bytes.size() >= before + 5; }));
+        QVERIFY(runUntil([&] { return owner.bytes.size() >= before + 5; }, kArrivalTimeoutMs));
         std::this_thread::sleep_for(20ms);
         owner.endpoint->stop();
     }

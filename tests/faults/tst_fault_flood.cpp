@@ -1,0 +1,275 @@
+// The real window under a flood of 100,000 datagrams from one LAN of the virtual LAN while a
+// user clicks through it. Runs inside the tool namespace; nothing here touches the host's network.
+
+#include "app/device_list_model.h"
+#include "app/device_list_view.h"
+#include "app/info_popover.h"
+#include "app/tform1.h"
+#include "dialog_recorder.h"
+#include "event_loop.h"
+#include "flood_plan.h"
+#include "lan_sender.h"
+#include "namespace_tools.h"
+#include "socket_watch.h"
+#include "stall_watch.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include <map>
+#include <random>
+
+using namespace nimbrel;
+using namespace nimbrel::testing;
+
+namespace {
+
+constexpr int kLan = 1;
+constexpr int kDatagrams = 100000;
+// Beyond this the window's thread did not stall, it hung.
+constexpr double kHangMs = 2000;
+
+// Someone using the window while the flood goes on: every few milliseconds one more thing a
+// user does, in turn.
+class User : public QObject {
+public:
+    explicit User(TForm1& form) : form_(form)
+    {
+        connect(&timer_, &QTimer::timeout, this, &User::act);
+    }
+    void start() { timer_.start(15); }
+    void stop() { timer_.stop(); }
+    const std::map<QString, int>& done() const { return done_; }
+
+private:
+    void act()
+    {
+        switch (step_++ % 7) {
+        case 0:
+            withVisibleRow([this](const QModelIndex& row) {
+                const QRect rect = form_.list->visualRect(row);
+                QTest::mouseClick(form_.list->viewport(), Qt::LeftButton, {},
+                                  rect.center() - QPoint(60, 0));
+                note("click a row");
+            });
+            break;
+        case 1:
+            type(form_.e_w_ssid->isVisible() ? form_.e_w_ssid : form_.e_eth_ip,
+                 QStringLiteral("1"));
+            break;
+        case 2:
+            withVisibleRow([this](const QModelIndex& row) {
+                const QPoint button = form_.list->infoButtonRect(row).center();
+                QTest::mouseMove(form_.list->viewport(), button);
+                QTest::mouseClick(form_.list->viewport(), Qt::LeftButton, {}, button);
+                note(form_.MultiView1->isVisible() ? "open the pop-over" : "miss the pop-over");
+            });
+            break;
+        case 3:
+            if (form_.MultiView1->isVisible()) {
+                form_.MultiView1->close();
+                note("close the pop-over");
+            }
+            break;
+        case 4:
+            QTest::keyClick(form_.list, Qt::Key_Down);
+            note("arrow down in the list");
+            break;
+        case 5: {
+            QScrollBar* bar = form_.list->verticalScrollBar();
+            bar->setValue(std::uniform_int_distribution(0, std::max(0, bar->maximum()))(random_));
+            note("scroll the list");
+            break;
+        }
+        default: {
+            QTabBar* tabs = form_.TabControl1->tabBar();
+            QTest::mouseClick(tabs, Qt::LeftButton, {},
+                              tabs->tabRect(1 - tabs->currentIndex()).center());
+            note("switch the settings tab");
+            break;
+        }
+        }
+    }
+
+    template <typename Action> void withVisibleRow(Action action)
+    {
+        const int height = form_.list->viewport()->height();
+        const QModelIndex row = form_.list->indexAt(
+            QPoint(20, std::uniform_int_distribution(0, std::max(0, height - 1))(random_)));
+        if (row.isValid())
+            action(row);
+    }
+
+    void type(QLineEdit* edit, const QString& text)
+    {
+        if (!edit->isEnabled() || !edit->isVisible())
+            return;
+        QTest::keyClicks(edit, text);
+        note("type into " + edit->objectName());
+    }
+
+    void note(const QString& what) { ++done_[what]; }
+
+    TForm1& form_;
+    QTimer timer_;
+    int step_ = 0;
+    std::mt19937 random_{7};
+    std::map<QString, int> done_;
+};
+
+struct Window {
+    Window() : form(servers, options())
+    {
+        form.show();
+        if (form.startupFailed())
+            throw std::runtime_error("the window could not bind port 12340");
+    }
+    ~Window() { form.close(); }
+
+    static TForm1::Options options()
+    {
+        TForm1::Options o;
+        o.sendPauseMs = 1;
+        return o;
+    }
+
+    bool lists(AddressValue address) { return servers.find(int_to_ip(address)) != nullptr; }
+
+    QStringList captions() const
+    {
+        QStringList all;
+        for (int row = 0; row < form.listModel()->rowCount(); ++row)
+            all << form.listModel()->index(row).data().toString();
+        return all;
+    }
+
+    // "Clear list" as the user reaches it: the list's context menu.
+    void clearList()
+    {
+        QWidget* viewport = form.list->viewport();
+        const QPoint at(30, 10);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &request);
+        QMenu* menu = form.PopupMenu1;
+        QTRY_VERIFY(menu->isVisible());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(form.MenuItem1).center());
+    }
+
+    DeviceRegistry servers;
+    TForm1 form;
+};
+
+// The offscreen platform cannot raise a window or grab the keyboard for the pop-over; it says so
+// each time the pop-over opens. Everything else goes on to QTest.
+QtMessageHandler passOn = nullptr;
+
+void dropPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.startsWith(QStringLiteral("This plugin does not support")))
+        return;
+    passOn(type, context, text);
+}
+
+QString summary(const std::map<QString, int>& counts)
+{
+    QStringList parts;
+    for (const auto& [what, count] : counts)
+        parts << QStringLiteral("%1 x%2").arg(what).arg(count);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+class FaultFloodTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { passOn = qInstallMessageHandler(dropPlatformNotes); }
+    void cleanupTestCase() { qInstallMessageHandler(passOn); }
+    void flood_whileUsed_everyAnnouncementListedOnceNoVerdictNoHang();
+};
+
+void FaultFloodTest::flood_whileUsed_everyAnnouncementListedOnceNoVerdictNoHang()
+{
+    Window w;
+    DialogRecorder dialogs;
+    const LanSender device(kLan);
+
+    // The device last written to: the flood's verdict texts all come from other addresses.
+    const std::string target = lanDevice(kLan, 8150);
+    QVERIFY(device.send("im_QUORIX;QUORIX;TVX-T;2.4.1;1187;admin;no;Office;wpa;secret123;yes;;;;"
+                        "yes;;;;",
+                        target));
+    QTRY_VERIFY(w.servers.find(target) != nullptr);
+    QTest::mouseClick(w.form.list->viewport(), Qt::LeftButton, {},
+                      w.form.list->visualRect(w.form.listModel()->index(0)).center() -
+                          QPoint(60, 0));
+    QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+    QCOMPARE(w.form.writeTarget(), target);
+    QVERIFY(dialogs.shown.isEmpty());
+
+    FloodPlan plan = makeFloodPlan(kLan, kDatagrams, ip_to_int(target));
+    Flood flood(kLan, {std::move(plan.early), std::move(plan.main)});
+    StallWatch stalls;
+    User user(w.form);
+    stalls.start();
+    user.start();
+
+    // Early in the flood, the user clears the list.
+    QVERIFY2(runUntil([&] { return w.lists(plan.earlyMarker); }, 60000),
+             "the early part of the flood never got through");
+    w.clearList();
+    QCOMPARE(w.servers.count(), 0);
+    flood.release();
+
+    QVERIFY2(runUntil([&] { return w.lists(plan.lastMarker); }, 120000),
+             qPrintable(QStringLiteral("the flood never got through: %1 of %2 sent")
+                            .arg(flood.sent())
+                            .arg(kDatagrams)));
+    user.stop();
+    stalls.stop();
+    // The last datagram may be handled before the sender has counted it.
+    QVERIFY(runUntil([&] { return flood.finished(); }, 5000));
+    w.form.MultiView1->close();
+    const auto socket = udpSocketState(12340);
+
+    qInfo("flood: %d datagrams in %.1f s (%.0f per second); %zu addresses to list, %zu that "
+          "announced only before Clear list or only over 8192 bytes",
+          flood.sent(), flood.sendingSeconds(), flood.sent() / flood.sendingSeconds(),
+          plan.listed.size(), plan.neverListed.size());
+    for (const auto& [kind, count] : plan.kinds)
+        qInfo("  %s: %d", kind.c_str(), count);
+    qInfo("user: %s", qPrintable(summary(user.done())));
+    qInfo("longest stall of the window's thread: %.1f ms", stalls.longestStallMs());
+
+    QCOMPARE(flood.sent(), kDatagrams);
+    QVERIFY(socket.has_value());
+    QVERIFY2(socket->drops == 0, "the kernel dropped datagrams: the listing check below is void");
+    QVERIFY2(stalls.longestStallMs() < kHangMs, "the window's thread hung");
+
+    QVERIFY2(dialogs.shown.isEmpty(), qPrintable(dialogs.shown.value(0).text));
+    QCOMPARE(w.form.writeTarget(), target);
+    QVERIFY(!w.form.verdictBusy());
+
+    QStringList expectedCaptions;
+    QStringList expectedIdentifiers;
+    for (const ExpectedRow& row : plan.listed) {
+        expectedCaptions << QString::fromStdString(row.caption);
+        expectedIdentifiers << QString::fromStdString(row.identifier);
+    }
+    QStringList identifiers;
+    for (int i = 0; i < w.servers.count(); ++i)
+        identifiers << QString::fromStdString(w.servers.at(i).identifier);
+    QCOMPARE(w.servers.count(), static_cast<int>(plan.listed.size()));
+    QCOMPARE(w.captions(), expectedCaptions);
+    QCOMPARE(identifiers, expectedIdentifiers);
+}
+
+QTEST_MAIN(FaultFloodTest)
+#include "tst_fault_flood.moc"
