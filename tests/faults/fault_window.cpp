@@ -1,0 +1,91 @@
+#include "fault_window.h"
+
+#include "app/device_list_model.h"
+#include "app/device_list_view.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+
+#include <stdexcept>
+
+namespace nimbrel::testing {
+
+namespace {
+
+TForm1::Options options(int refreshIntervalMs)
+{
+    TForm1::Options o;
+    o.refreshIntervalMs = refreshIntervalMs;
+    o.sendPauseMs = 1;
+    return o;
+}
+
+QtMessageHandler passOn = nullptr;
+
+void dropPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.startsWith(QStringLiteral("This plugin does not support")))
+        return;
+    passOn(type, context, text);
+}
+
+} // namespace
+
+FaultWindow::FaultWindow(int refreshIntervalMs) : form(servers, options(refreshIntervalMs))
+{
+    form.show();
+    if (form.startupFailed())
+        throw std::runtime_error("the window could not bind port 12340");
+}
+
+FaultWindow::~FaultWindow()
+{
+    form.close();
+}
+
+QStringList FaultWindow::captions() const
+{
+    QStringList all;
+    for (int row = 0; row < form.listModel()->rowCount(); ++row)
+        all << form.listModel()->index(row).data().toString();
+    return all;
+}
+
+void FaultWindow::clickRow(int row)
+{
+    const QRect rect = form.list->visualRect(form.listModel()->index(row));
+    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(60, 0));
+}
+
+void FaultWindow::openPopover(int row)
+{
+    const QPoint button = form.list->infoButtonRect(form.listModel()->index(row)).center();
+    QTest::mouseMove(form.list->viewport(), button);
+    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, {}, button);
+}
+
+void FaultWindow::clearList()
+{
+    QWidget* viewport = form.list->viewport();
+    const QPoint at(30, 10);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &request);
+    QMenu* menu = form.PopupMenu1;
+    if (!QTest::qWaitFor([menu] { return menu->isVisible(); }))
+        throw std::runtime_error("the list's context menu did not open");
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(form.MenuItem1).center());
+}
+
+PlatformNotesFilter::PlatformNotesFilter()
+{
+    passOn = qInstallMessageHandler(dropPlatformNotes);
+}
+
+PlatformNotesFilter::~PlatformNotesFilter()
+{
+    qInstallMessageHandler(passOn);
+}
+
+} // namespace nimbrel::testing
