@@ -3,6 +3,7 @@
 // the program took to end after close(); fails only beyond kHangMs, which means a hang.
 
 #include "app/tform1.h"
+#include "fault_window.h"
 #include "flood_plan.h"
 
 #include <QApplication>
@@ -72,6 +73,7 @@ void runProgram(int argc, char* argv[], Flood& flood, Figures& figures, QElapsed
 int main(int argc, char* argv[])
 {
     try {
+        requireToolNamespace();
         FloodPlan plan = makeFloodPlan(kLan, kDatagrams, 0);
         FloodPhase all = std::move(plan.early);
         std::move(plan.main.begin(), plan.main.end(), std::back_inserter(all));

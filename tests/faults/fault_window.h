@@ -10,6 +10,11 @@
 
 namespace nimbrel::testing {
 
+// Whether this process runs in the virtual LAN's tool namespace. The window binds port 12340 and
+// broadcasts, which must never happen in the host's namespace; requireToolNamespace() throws.
+bool insideToolNamespace();
+bool requireToolNamespace();
+
 struct FaultWindow {
     explicit FaultWindow(int refreshIntervalMs = 10000);
     ~FaultWindow();
@@ -27,6 +32,8 @@ struct FaultWindow {
     // "Clear list" as the user reaches it: the list's context menu.
     void clearList();
 
+    // First, so that no window exists outside the tool namespace.
+    const bool inToolNamespace = requireToolNamespace();
     DeviceRegistry servers;
     TForm1 form;
 };

@@ -65,6 +65,7 @@ QString latin1(const std::string& bytes)
 class FaultBigValuesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { QVERIFY2(insideToolNamespace(), "run me through ctest (scripts/vlan)"); }
     void bigValue_storedExactlyAndShown_data();
     void bigValue_storedExactlyAndShown();
 };

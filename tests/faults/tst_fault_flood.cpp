@@ -132,6 +132,7 @@ QString summary(const std::map<QString, int>& counts)
 class FaultFloodTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { QVERIFY2(insideToolNamespace(), "run me through ctest (scripts/vlan)"); }
     void flood_whileUsed_everyAnnouncementListedOnceNoVerdictNoHang();
 };
 

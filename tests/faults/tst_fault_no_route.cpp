@@ -86,6 +86,7 @@ Snapshot snapshot(const FaultWindow& w)
 class FaultNoRouteTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { QVERIFY2(insideToolNamespace(), "run me through ctest (scripts/vlan)"); }
     void init() { QVERIFY(linkUp()); }
     void cleanup() { linkUp(); }
 
