@@ -42,6 +42,12 @@ int encryptionIndex(const std::string& word)
 }
 
 // Shows a busy cursor for as long as the pauses of a write block the window.
+// A write whose first message the platform refused: nothing left the computer.
+class FirstMessageNotSent : public NetworkError {
+public:
+    using NetworkError::NetworkError;
+};
+
 class BusyCursor {
 public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -259,8 +265,14 @@ void TForm1::b_saveClick()
     }
     if (!validateSettings())
         return;
-    write_target = selected->ip;
-    sendWrite(*selected);
+    const std::string previousTarget = std::exchange(write_target, selected->ip);
+    try {
+        sendWrite(*selected);
+    } catch (const FirstMessageNotSent&) {
+        // Nothing reached the device, so no verdict can come from it: the write never happened.
+        write_target = previousTarget;
+        throw;
+    }
 }
 
 void TForm1::sendWrite(const WebServer& device)
@@ -286,11 +298,15 @@ void TForm1::sendWrite(const WebServer& device)
     const auto messages = build_write_messages(settings);
 
     BusyCursor busy;
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        server->broadcastVia(scramble_text(messages[i], key), interfaceIndex);
+    try {
+        server->broadcastVia(scramble_text(messages[0], key), interfaceIndex);
+    } catch (const NetworkError& error) {
+        throw FirstMessageNotSent(error.what());
+    }
+    for (std::size_t i = 1; i < messages.size(); ++i) {
         // The device needs time to store each file; the pause blocks the window on purpose.
-        if (i + 1 < messages.size())
-            QThread::msleep(static_cast<unsigned long>(options_.sendPauseMs));
+        QThread::msleep(static_cast<unsigned long>(options_.sendPauseMs));
+        server->broadcastVia(scramble_text(messages[i], key), interfaceIndex);
     }
 }
 

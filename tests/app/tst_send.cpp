@@ -368,18 +368,25 @@ void SendTest::sendToSecondDevice_replacesTheTarget()
 
 void SendTest::sendFailure_isShownAsAnError()
 {
-    // A window that was never shown has no bound socket: the first message fails.
     FormFixture f;
-    f.servers.add_announcement("127.0.0.3", announcement("QUORIX"));
-    f.form->updateList();
     f.form->show();
-    f.form->server->stop();
+    const auto a = f.device("127.0.0.3");
+    const auto b = f.device("127.0.0.4");
+    f.announce(*a, announcement("QUORIX"));
+    f.announce(*b, announcement("QUORIX"));
     f.clickRow(0);
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
+
+    // The socket is gone: the platform refuses the first message of the next write.
+    f.form->server->stop();
+    f.clickRow(1);
     DialogRecorder dialogs;
     QTest::mouseClick(f.form->b_save, Qt::LeftButton);
     QCOMPARE(dialogs.shown, (QList<ShownDialog>{{"Socket is not bound.", DialogKind::Error}}));
-    // The target is set before sending; the failure leaves it, as a later verdict may still come.
+    // Nothing reached the second device, so the first one's verdict is still the one awaited.
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
+    QCOMPARE(f.servers.count(), 2);
     f.form->close();
 }
 
