@@ -61,6 +61,26 @@ void flush(FormFixture& f)
     f.announce(*marker, announcement("MARKER"));
 }
 
+// The window shown with two QUORIX devices listed, at 127.0.0.3 (row 0) and 127.0.0.4 (row 1).
+struct TwoDevices {
+    TwoDevices()
+    {
+        f.form->show();
+        f.announce(*a, announcement("QUORIX"));
+        f.announce(*b, announcement("QUORIX"));
+    }
+    ~TwoDevices() { f.form->close(); }
+    void send(int row)
+    {
+        f.clickRow(row);
+        QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    }
+
+    FormFixture f;
+    std::unique_ptr<LoopbackPeer> a = f.device("127.0.0.3");
+    std::unique_ptr<LoopbackPeer> b = f.device("127.0.0.4");
+};
+
 } // namespace
 
 class SendTest : public QObject {
@@ -220,17 +240,12 @@ void SendTest::emptyPassword_sendsUnscrambled()
 
 void SendTest::success_showsConfirmationAndDropsTheDevice()
 {
-    FormFixture f;
-    f.form->show();
-    const auto a = f.device("127.0.0.3");
-    const auto b = f.device("127.0.0.4");
-    f.announce(*a, announcement("QUORIX"));
-    f.announce(*b, announcement("QUORIX"));
-    f.clickRow(1);
+    TwoDevices t;
+    FormFixture& f = t.f;
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    t.send(1);
 
-    b->sendTo("Success", kToolAddress, f.port);
+    t.b->sendTo("Success", kToolAddress, f.port);
     QTRY_COMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0], (ShownDialog{kSuccessText, DialogKind::Confirmation}));
     QCOMPARE(f.servers.count(), 1);
@@ -241,10 +256,9 @@ void SendTest::success_showsConfirmationAndDropsTheDevice()
     QVERIFY(f.form->writeTarget().empty());
     QVERIFY(!f.form->verdictBusy());
 
-    b->sendTo("Success", kToolAddress, f.port);
+    t.b->sendTo("Success", kToolAddress, f.port);
     flush(f);
     QCOMPARE(dialogs.shown.size(), 1);
-    f.form->close();
 }
 
 void SendTest::error_showsIncorrectPasswordAndKeepsTheDevice()
@@ -343,51 +357,37 @@ void SendTest::verdict_whileBoxOpen_isHeldAndThenIgnored()
 
 void SendTest::sendToSecondDevice_replacesTheTarget()
 {
-    FormFixture f;
-    f.form->show();
-    const auto a = f.device("127.0.0.3");
-    const auto b = f.device("127.0.0.4");
-    f.announce(*a, announcement("QUORIX"));
-    f.announce(*b, announcement("QUORIX"));
-    f.clickRow(0);
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
-    f.clickRow(1);
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    TwoDevices t;
+    FormFixture& f = t.f;
+    t.send(0);
+    t.send(1);
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.4"));
 
     DialogRecorder dialogs;
-    a->sendTo("Success", kToolAddress, f.port);
+    t.a->sendTo("Success", kToolAddress, f.port);
     flush(f);
     QVERIFY(dialogs.shown.isEmpty());
-    b->sendTo("Success", kToolAddress, f.port);
+    t.b->sendTo("Success", kToolAddress, f.port);
     QTRY_COMPARE(dialogs.shown.size(), 1);
     QVERIFY(f.servers.find("127.0.0.4") == nullptr);
     QVERIFY(f.servers.find("127.0.0.3") != nullptr);
-    f.form->close();
 }
 
 void SendTest::sendFailure_isShownAsAnError()
 {
-    FormFixture f;
-    f.form->show();
-    const auto a = f.device("127.0.0.3");
-    const auto b = f.device("127.0.0.4");
-    f.announce(*a, announcement("QUORIX"));
-    f.announce(*b, announcement("QUORIX"));
-    f.clickRow(0);
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    TwoDevices t;
+    FormFixture& f = t.f;
+    t.send(0);
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
 
     // The socket is gone: the platform refuses the first message of the next write.
     f.form->server->stop();
-    f.clickRow(1);
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    t.send(1);
     QCOMPARE(dialogs.shown, (QList<ShownDialog>{{"Socket is not bound.", DialogKind::Error}}));
     // Nothing reached the second device, so the first one's verdict is still the one awaited.
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
     QCOMPARE(f.servers.count(), 2);
-    f.form->close();
 }
 
 QTEST_MAIN(SendTest)
