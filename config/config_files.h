@@ -9,13 +9,11 @@ namespace nimbrel {
 
 std::string build_config_net(const std::string& target, const std::string& ap,
                              const std::string& ssid, const std::string& pass,
-                             const std::string& enc, const std::string& dhcp,
-                             const std::string& ip, const std::string& mask,
-                             const std::string& gw);
+                             const std::string& enc, const std::string& dhcp, const std::string& ip,
+                             const std::string& mask, const std::string& gw);
 
 std::string build_config_eth(const std::string& target, const std::string& dhcp,
-                             const std::string& ip, const std::string& mask,
-                             const std::string& gw);
+                             const std::string& ip, const std::string& mask, const std::string& gw);
 
 std::string build_wpa_supplicant_conf(const std::string& target, const std::string& ap_scan,
                                       const std::string& ssid, const std::string& psk);
