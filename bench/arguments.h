@@ -1,6 +1,7 @@
 #pragma once
 // "--name value" pairs of a benchmark's command line.
 
+#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -44,5 +45,16 @@ public:
 private:
     std::map<std::string, std::string> values_;
 };
+
+// Runs a benchmark's body with its command line; an error ends it with a message and status 1.
+template <typename Body> int runBenchmark(const char* name, int argc, char* argv[], Body body)
+{
+    try {
+        return body(Arguments(argc, argv));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: %s\n", name, error.what());
+        return 1;
+    }
+}
 
 } // namespace nimbrel::bench

@@ -169,10 +169,5 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    try {
-        return run(Arguments(argc, argv));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_datagram_rate: %s\n", error.what());
-        return 1;
-    }
+    return runBenchmark("bench_datagram_rate", argc, argv, run);
 }

@@ -102,10 +102,7 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    try {
-        return run(static_cast<int>(Arguments(argc, argv).number("devices", 10000)));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_device_list: %s\n", error.what());
-        return 1;
-    }
+    return runBenchmark("bench_device_list", argc, argv, [](const Arguments& arguments) {
+        return run(static_cast<int>(arguments.number("devices", 10000)));
+    });
 }

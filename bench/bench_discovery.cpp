@@ -158,10 +158,5 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    try {
-        return run(Arguments(argc, argv));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_discovery: %s\n", error.what());
-        return 1;
-    }
+    return runBenchmark("bench_discovery", argc, argv, run);
 }

@@ -111,11 +111,5 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    try {
-        Arguments(argc, argv); // takes no options; rejects stray ones
-        return run();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_send_pacing: %s\n", error.what());
-        return 1;
-    }
+    return runBenchmark("bench_send_pacing", argc, argv, [](const Arguments&) { return run(); });
 }

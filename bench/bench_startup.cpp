@@ -125,10 +125,5 @@ int run(const Arguments& arguments)
 
 int main(int argc, char* argv[])
 {
-    try {
-        return run(Arguments(argc, argv));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_startup: %s\n", error.what());
-        return 1;
-    }
+    return runBenchmark("bench_startup", argc, argv, run);
 }
