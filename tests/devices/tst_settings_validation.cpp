@@ -128,6 +128,16 @@ void TestSettingsValidation::addPasswordRows()
     QTest::addRow("wpa2 takes the WPA rule")
         << QByteArray("QUORIX") << QByteArrayList{"w_enc=wpa2", "w_pass=short"} << m24 << m8
         << kWpa;
+    // A text naming both words meets both rules: a WEP key that passes is still held to WPA's.
+    QTest::addRow("wep/wpa with a 5-character key fails the WPA rule")
+        << QByteArray("QUORIX") << QByteArrayList{"w_enc=wep/wpa", "w_pass=12345"} << m24 << m8
+        << kWpa;
+    QTest::addRow("wep/wpa with a 13-character key passes")
+        << QByteArray("QUORIX") << QByteArrayList{"w_enc=wep/wpa", "w_pass=1234567890123"} << m24
+        << m8 << QByteArray();
+    QTest::addRow("wep/wpa with a 7-character key fails the WEP rule first")
+        << QByteArray("QUORIX") << QByteArrayList{"w_enc=wpa+wep", "w_pass=1234567"} << m24 << m8
+        << kWep;
     QTest::addRow("open with empty password")
         << QByteArray("QUORIX") << QByteArrayList{"w_enc=open", "w_pass="} << m24 << m8
         << QByteArray();
