@@ -89,6 +89,9 @@ void TForm1::showEvent(QShowEvent* event)
         FormShow();
     } catch (const std::exception& error) {
         startupFailed_ = true;
+        // The program ends once the box is closed; until then an unbound endpoint must not be
+        // asked to search again, each time adding a box of its own.
+        timer_refresh->stop();
         // Also on the console: whoever started the program there sees why it ends.
         qWarning("%s", error.what());
         showUnhandledError(QString::fromLocal8Bit(error.what()));

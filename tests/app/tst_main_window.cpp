@@ -43,6 +43,7 @@ private Q_SLOTS:
     void errorBox_sendFailureIsShownAndProgramGoesOn();
     void messageDialog_realBoxHasCaptionIconAndOneOkButton();
     void bindConflict_secondCopyFailsFirstUndisturbed();
+    void bindConflict_oneBoxForAsLongAsItIsOpenAndNothingSent();
     void cleanup();
 };
 
@@ -411,6 +412,36 @@ void MainWindowTest::bindConflict_secondCopyFailsFirstUndisturbed()
     const auto peer = first.device("127.0.0.3");
     first.announce(*peer, announcement("QUORIX"));
     QCOMPARE(first.servers.count(), 1);
+    first.form->close();
+}
+
+void MainWindowTest::bindConflict_oneBoxForAsLongAsItIsOpenAndNothingSent()
+{
+    FormFixture first;
+    first.form->show();
+
+    // The box stays open for a while, its event loop turning, as it does until the user reads it.
+    DialogRecorder* recorder = nullptr;
+    DialogRecorder dialogs([&](const ShownDialog&) {
+        if (recorder->shown.size() == 1)
+            QTest::qWait(500);
+    });
+    recorder = &dialogs;
+    DeviceRegistry otherServers;
+    TForm1::Options options;
+    options.endpoint = {kToolAddress, first.port, kBroadcastCapture};
+    options.refreshIntervalMs = 20; // a search would be due many times while the box is open
+    TForm1 second(otherServers, options);
+    second.show();
+    QVERIFY(second.startupFailed());
+    QTest::qWait(200);
+    QCOMPARE(dialogs.shown,
+             (QList<ShownDialog>{{QStringLiteral("Could not bind socket. Address and port are "
+                                                 "already in use."),
+                                  DialogKind::Error}}));
+    QVERIFY(!second.timer_refresh->isActive());
+    QVERIFY(first.broadcasts.receiveFor(100).empty());
+    second.close();
     first.form->close();
 }
 
