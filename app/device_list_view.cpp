@@ -3,11 +3,12 @@
 #include "app/device_list_model.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+
+#include <utility>
 
 namespace nimbrel {
 
@@ -15,14 +16,9 @@ namespace {
 constexpr int kRepaintHoldMs = 40;
 } // namespace
 
-DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent)
+DeviceListView::DeviceListView(QWidget* parent) : QListView(parent)
 {
-    horizontalHeader()->hide();
-    horizontalHeader()->setStretchLastSection(true);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(kRowHeight);
-    setShowGrid(false);
+    setUniformItemSizes(true);
     setWordWrap(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -39,7 +35,7 @@ DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent)
 
 void DeviceListView::reset()
 {
-    QTableView::reset();
+    QListView::reset();
     // A burst of answers rebuilds the list for every device that answers; painting the rows each
     // time would keep the window busy for seconds. Rebuilds within a moment share one repaint.
     if (!repaintHold_.isActive()) {
@@ -75,58 +71,98 @@ void DeviceListView::setHoveredButton(int row)
 void DeviceListView::mouseMoveEvent(QMouseEvent* event)
 {
     setHoveredButton(buttonRowAt(event->position().toPoint()));
-    QTableView::mouseMoveEvent(event);
+    // With a button held the view would drag the selection along; only hovering goes on here.
+    if (event->buttons() == Qt::NoButton)
+        QListView::mouseMoveEvent(event);
+    else
+        event->accept();
 }
 
 void DeviceListView::mousePressEvent(QMouseEvent* event)
 {
-    const QPoint position = event->position().toPoint();
-    const int row = buttonRowAt(position);
-    if (row < 0) {
-        QTableView::mousePressEvent(event);
-        return;
-    }
-    // The button takes its own clicks: the row's selection stays as it was.
-    setHoveredButton(row);
-    if (event->button() == Qt::LeftButton) {
-        const QRect button = infoButtonRect(model()->index(row, 0));
-        Q_EMIT infoButtonClicked(row,
-                                 QRect(viewport()->mapToGlobal(button.topLeft()), button.size()));
-    }
+    // Only the left button selects; the right one opens the list's menu, through its own event.
     event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint position = event->position().toPoint();
+    pressedButtonRow_ = buttonRowAt(position);
+    setHoveredButton(pressedButtonRow_);
+    const QModelIndex index = indexAt(position);
+    pressedRow_ = pressedButtonRow_ < 0 && index.isValid() ? index.row() : -1;
 }
 
 void DeviceListView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (buttonRowAt(event->position().toPoint()) >= 0) {
-        event->accept();
+    event->accept();
+    if (event->button() != Qt::LeftButton)
         return;
+    const QPoint position = event->position().toPoint();
+    const int buttonRow = buttonRowAt(position);
+    const QModelIndex index = indexAt(position);
+    const int captionRow = buttonRow < 0 && index.isValid() ? index.row() : -1;
+    const int pressedButton = std::exchange(pressedButtonRow_, -1);
+    const int pressedCaption = std::exchange(pressedRow_, -1);
+
+    if (pressedButton >= 0 && buttonRow == pressedButton) {
+        // The button takes its own clicks: the row's selection stays as it was.
+        const QRect button = infoButtonRect(model()->index(buttonRow, 0));
+        Q_EMIT infoButtonClicked(buttonRow,
+                                 QRect(viewport()->mapToGlobal(button.topLeft()), button.size()));
+    } else if (pressedCaption >= 0 && captionRow == pressedCaption) {
+        chooseRow(index);
     }
-    QTableView::mouseReleaseEvent(event);
 }
 
 void DeviceListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (buttonRowAt(event->position().toPoint()) >= 0) {
-        event->accept();
-        return;
-    }
-    QTableView::mouseDoubleClickEvent(event);
+    // The second press of a double click: its release is a click like the first.
+    mousePressEvent(event);
 }
 
 void DeviceListView::keyPressEvent(QKeyEvent* event)
 {
-    const QModelIndex before = currentIndex();
-    QTableView::keyPressEvent(event);
-    const QModelIndex after = currentIndex();
-    if (after.isValid() && after != before && selectionModel()->isSelected(after))
-        Q_EMIT rowChosenByKeyboard(after);
+    // The first arrow key in a list with nothing selected selects the row the keyboard is on
+    // (the first one, once the list has focus): the view draws no focus mark, so moving on from
+    // it would skip a row the user never saw.
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (arrow && selectedRow() < 0 && model()->rowCount() > 0) {
+        chooseRow(currentIndex().isValid() ? currentIndex() : model()->index(0, 0));
+        event->accept();
+        return;
+    }
+    const int before = selectedRow();
+    QListView::keyPressEvent(event);
+    const int after = selectedRow();
+    if (after >= 0 && after != before)
+        Q_EMIT rowChosen(model()->index(after, 0));
+}
+
+QItemSelectionModel::SelectionFlags DeviceListView::selectionCommand(const QModelIndex& index,
+                                                                     const QEvent*) const
+{
+    // Whatever the modifiers (Ctrl+click, Ctrl+Space, Shift+arrows): one whole row, never a
+    // toggle that would leave the panel showing a row that is no longer selected.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+}
+
+int DeviceListView::selectedRow() const
+{
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void DeviceListView::chooseRow(const QModelIndex& index)
+{
+    selectionModel()->setCurrentIndex(index, selectionCommand(index, nullptr));
+    Q_EMIT rowChosen(index);
 }
 
 void DeviceListView::leaveEvent(QEvent* event)
 {
     setHoveredButton(-1);
-    QTableView::leaveEvent(event);
+    QListView::leaveEvent(event);
 }
 
 DeviceRowDelegate::DeviceRowDelegate(DeviceListView* view)
@@ -149,7 +185,7 @@ void DeviceRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->drawRect(row.adjusted(0, 0, -1, -1));
 
     const QRect button = view_->infoButtonRect(index);
-    const QRect caption = row.adjusted(3 + 4, 0, -button.width(), 0);
+    const QRect caption = row.adjusted(3, 0, -button.width(), 0);
     painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
     painter->setFont(option.font);
     painter->drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,

@@ -68,9 +68,8 @@ void TForm1::connectHandlers()
     connectGuarded(e_eth_gw, &QLineEdit::textChanged, this, &TForm1::e_eth_gwChangeTracking);
     connectGuarded(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
 
-    auto choose = [this](const QModelIndex& item) { runGuarded([&] { listItemClick(item); }); };
-    connect(list, &QAbstractItemView::clicked, this, choose);
-    connect(list, &DeviceListView::rowChosenByKeyboard, this, choose);
+    connect(list, &DeviceListView::rowChosen, this,
+            [this](const QModelIndex& item) { runGuarded([&] { listItemClick(item); }); });
     connect(list, &DeviceListView::infoButtonEntered, this,
             [this](int row) { runGuarded([&] { infoButtonMouseEnter(row); }); });
     connect(list, &DeviceListView::infoButtonClicked, this,
@@ -190,6 +189,7 @@ void TForm1::clearSettings()
 {
     // The selection goes first: the widget changes below then reach no record.
     list->selectionModel()->clear();
+    shownDevice_.clear();
     s_w_ap->setChecked(false);
     e_w_ssid->clear();
     cb_w_enc->setCurrentIndex(0);

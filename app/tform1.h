@@ -155,6 +155,8 @@ private:
     void layoutRegions();
 
     WebServer* selectedRecord();
+    // The selected record, when it is also the device the settings panel shows.
+    WebServer* shownRecord();
     void writeSelected(std::string WebServer::*field, std::string value);
     void sendWrite(const WebServer& device);
     void handleErrorVerdict();
@@ -166,6 +168,8 @@ private:
     bool verdict_busy = false;
     int info_index = 0;
     std::string write_target;
+    // Address of the device whose settings the panel shows; empty while the panel is blank.
+    std::string shownDevice_;
     bool shown_ = false;
     bool startupFailed_ = false;
 };

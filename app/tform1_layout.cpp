@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>

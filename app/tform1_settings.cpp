@@ -64,9 +64,16 @@ WebServer* TForm1::selectedRecord()
     return servers.contains_index(index) ? &servers.at(index) : nullptr;
 }
 
+WebServer* TForm1::shownRecord()
+{
+    WebServer* record = selectedRecord();
+    return record != nullptr && record->ip == shownDevice_ ? record : nullptr;
+}
+
 void TForm1::writeSelected(std::string WebServer::*field, std::string value)
 {
-    if (WebServer* record = selectedRecord())
+    // An edit belongs to the device on screen; it never lands in another selected meanwhile.
+    if (WebServer* record = shownRecord())
         record->*field = std::move(value);
 }
 
@@ -93,6 +100,7 @@ void TForm1::showSettings()
     // Every decision reads this copy: the widget changes below write into the record itself.
     const WebServer r = *selected;
     const bool quorix = is_quorix(r);
+    shownDevice_ = r.ip;
 
     s_w_ap->setChecked(contains(r.w_ap, "yes"));
     e_w_ssid->setText(fromBytes(r.w_ssid));
@@ -239,6 +247,15 @@ void TForm1::b_saveClick()
     const WebServer* selected = selectedRecord();
     if (selected == nullptr) {
         MessageDialog(QStringLiteral("No device selected"), DialogKind::Warning);
+        return;
+    }
+    // The messages carry the panel's values and go to the selected device: both must be the same
+    // device, or one device's settings would be written into another.
+    if (shownRecord() != selected) {
+        MessageDialog(QStringLiteral("The settings shown are not those of the selected device. "
+                                     "Nothing was sent: click the device in the list and check "
+                                     "its settings again."),
+                      DialogKind::Warning);
         return;
     }
     const QString password = edit_admin_pass->text();

@@ -7,12 +7,15 @@
 #include "app/info_popover.h"
 #include "app/switch_widget.h"
 #include "form_fixture.h"
+#include "list_gestures.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <QTest>
 
@@ -44,7 +47,32 @@ const QColor grey(0xF0, 0xF0, 0xF0);
 const QColor blueFill(0xCC, 0xE8, 0xFF);
 const QColor blueStroke(0xBE, 0xE2, 0xFF);
 
+using Gesture = void (*)(ListGestures&);
+
+// The three devices of the input table, rows 0 to 2, each with an SSID of its own.
+const QStringList kThreeSsids = {"Alpha", "Bravo", "Charlie"};
+
+void announceThree(FormFixture& f)
+{
+    for (int row = 0; row < 3; ++row) {
+        const auto peer = f.device("127.0.0." + std::to_string(row + 3));
+        f.announce(*peer, announcement("QUORIX", "no;" + kThreeSsids[row].toStdString() +
+                                                     ";wpa;secret123;yes;;;;yes;;;;"));
+    }
+}
+
+// The selected row, the highlighted row and the device in the panel are one and the same.
+void verifyOneDevice(const TForm1& form, int expectedRow)
+{
+    QCOMPARE(form.selectedIndex(), expectedRow);
+    QCOMPARE(form.listModel()->highlightedRow(), expectedRow);
+    const QString expectedSsid = expectedRow < 0 ? QString() : kThreeSsids[expectedRow];
+    QCOMPARE(form.e_w_ssid->text(), expectedSsid);
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Gesture)
 
 class DeviceListTest : public QObject {
     Q_OBJECT
@@ -56,9 +84,16 @@ private Q_SLOTS:
     void rows_alternateColoursAndHighlightFollowsClicks();
     void click_loadsTheRowsSettings();
     void keyboard_movingTheSelectionLoadsThatDevice();
+    void anyInput_keepsSelectionHighlightAndPanelOnOneDevice_data();
+    void anyInput_keepsSelectionHighlightAndPanelOnOneDevice();
+    void rightClick_opensTheMenuAnywhereAndSelectsNothing_data();
+    void rightClick_opensTheMenuAnywhereAndSelectsNothing();
+    void caption_startsThreePixelsFromTheRowsEdge();
+    void accessibility_exposesTheRowsOnly();
     void newDevice_dropsSelectionBlanksPanelKeepsEdits();
     void infoButton_opensPopoverForItsOwnRow();
     void infoButton_doesNotSelectTheRow();
+    void infoButton_opensOnAClickNotOnAPress();
     void clearList_forgetsDevicesAndPopoverShowsNothing();
     void rowsBeyondTheThousandth_findTheirOwnDevice();
     void dispatch_ignoresNoiseAndOversizeDatagrams();
@@ -168,6 +203,193 @@ void DeviceListTest::keyboard_movingTheSelectionLoadsThatDevice()
     QCOMPARE(f->servers.at(1).w_ssid, std::string("Renamed"));
 }
 
+void DeviceListTest::anyInput_keepsSelectionHighlightAndPanelOnOneDevice_data()
+{
+    QTest::addColumn<int>("startRow"); // clicked before the input; -1: nothing selected
+    QTest::addColumn<Gesture>("input");
+    QTest::addColumn<int>("expectedRow");
+
+    // Buttons other than the left one never select.
+    QTest::addRow("right-click on another row")
+        << 0 << Gesture(+[](ListGestures& g) { g.rightClickAndDismiss(g.caption(1)); }) << 0;
+    QTest::addRow("right-click on another row, nothing selected")
+        << -1 << Gesture(+[](ListGestures& g) { g.rightClickAndDismiss(g.caption(1)); }) << -1;
+    QTest::addRow("right-click in the empty part")
+        << 0 << Gesture(+[](ListGestures& g) { g.rightClickAndDismiss(g.emptyPart()); }) << 0;
+    QTest::addRow("middle-click on another row")
+        << 0 << Gesture(+[](ListGestures& g) { g.click(Qt::MiddleButton, g.caption(1)); }) << 0;
+    QTest::addRow("back button on another row")
+        << 0 << Gesture(+[](ListGestures& g) { g.click(Qt::BackButton, g.caption(2)); }) << 0;
+    QTest::addRow("right-button drag to another row") << 0 << Gesture(+[](ListGestures& g) {
+        g.press(Qt::RightButton, g.caption(1));
+        g.dragTo(g.caption(1), g.caption(2), Qt::RightButton);
+        g.release(Qt::RightButton, g.caption(2));
+    }) << 0;
+
+    // A click is a press and a release on the same row; a drag between rows selects nothing new.
+    QTest::addRow("drag from the selected row to another") << 0 << Gesture(+[](ListGestures& g) {
+        g.press(Qt::LeftButton, g.caption(0));
+        g.dragTo(g.caption(0), g.caption(1));
+        g.release(Qt::LeftButton, g.caption(1));
+    }) << 0;
+    QTest::addRow("drag between two other rows") << 0 << Gesture(+[](ListGestures& g) {
+        g.press(Qt::LeftButton, g.caption(1));
+        g.dragTo(g.caption(1), g.caption(2));
+        g.release(Qt::LeftButton, g.caption(2));
+    }) << 0;
+    QTest::addRow("drag away and back to the pressed row") << 0 << Gesture(+[](ListGestures& g) {
+        g.press(Qt::LeftButton, g.caption(1));
+        g.dragTo(g.caption(1), g.caption(2));
+        g.dragTo(g.caption(2), g.caption(1));
+        g.release(Qt::LeftButton, g.caption(1));
+    }) << 1;
+    QTest::addRow("drag into the empty part") << 0 << Gesture(+[](ListGestures& g) {
+        g.press(Qt::LeftButton, g.caption(2));
+        g.dragTo(g.caption(2), g.emptyPart());
+        g.release(Qt::LeftButton, g.emptyPart());
+    }) << 0;
+    QTest::addRow("press on a row, release on its info button")
+        << 0 << Gesture(+[](ListGestures& g) {
+               g.press(Qt::LeftButton, g.caption(1));
+               g.release(Qt::LeftButton, g.infoButton(1));
+           })
+        << 0;
+    QTest::addRow("press on an info button, release on its row")
+        << 0 << Gesture(+[](ListGestures& g) {
+               g.press(Qt::LeftButton, g.infoButton(1));
+               g.release(Qt::LeftButton, g.caption(1));
+           })
+        << 0;
+    QTest::addRow("click in the empty part")
+        << 0 << Gesture(+[](ListGestures& g) { g.click(Qt::LeftButton, g.emptyPart()); }) << 0;
+    QTest::addRow("double-click on another row")
+        << 0 << Gesture(+[](ListGestures& g) { g.doubleClick(g.caption(1)); }) << 1;
+
+    // Modifiers: single selection, and a selected row is never unselected.
+    QTest::addRow("Ctrl-click on the selected row") << 0 << Gesture(+[](ListGestures& g) {
+        g.click(Qt::LeftButton, g.caption(0), Qt::ControlModifier);
+    }) << 0;
+    QTest::addRow("Ctrl-click on another row") << 0 << Gesture(+[](ListGestures& g) {
+        g.click(Qt::LeftButton, g.caption(1), Qt::ControlModifier);
+    }) << 1;
+    QTest::addRow("Shift-click on another row") << 0 << Gesture(+[](ListGestures& g) {
+        g.click(Qt::LeftButton, g.caption(2), Qt::ShiftModifier);
+    }) << 2;
+    QTest::addRow("Ctrl+Space on the selected row")
+        << 0 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_Space, Qt::ControlModifier); }) << 0;
+    QTest::addRow("Ctrl+Down, then Ctrl+Space") << 0 << Gesture(+[](ListGestures& g) {
+        g.key(Qt::Key_Down, Qt::ControlModifier);
+        g.key(Qt::Key_Space, Qt::ControlModifier);
+    }) << 1;
+    QTest::addRow("Shift+Down") << 0 << Gesture(+[](ListGestures& g) {
+        g.key(Qt::Key_Down, Qt::ShiftModifier);
+    }) << 1;
+    QTest::addRow("Ctrl+A") << 0 << Gesture(+[](ListGestures& g) {
+        g.key(Qt::Key_A, Qt::ControlModifier);
+    }) << 0;
+
+    // The keyboard moves the selection, and the panel with it.
+    QTest::addRow("Down") << 0 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_Down); }) << 1;
+    QTest::addRow("Up at the top")
+        << 0 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_Up); }) << 0;
+    QTest::addRow("End") << 0 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_End); }) << 2;
+    QTest::addRow("Home") << 2 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_Home); }) << 0;
+    QTest::addRow("Page Down") << 0 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_PageDown); })
+                               << 2;
+    QTest::addRow("Page Up") << 2 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_PageUp); }) << 0;
+    QTest::addRow("Down with nothing selected")
+        << -1 << Gesture(+[](ListGestures& g) { g.key(Qt::Key_Down); }) << 0;
+    QTest::addRow("type-ahead") << 0 << Gesture(+[](ListGestures& g) {
+        g.type(QStringLiteral("127.0.0.5"));
+    }) << 2;
+}
+
+void DeviceListTest::anyInput_keepsSelectionHighlightAndPanelOnOneDevice()
+{
+    QFETCH(int, startRow);
+    QFETCH(Gesture, input);
+    QFETCH(int, expectedRow);
+
+    announceThree(*f);
+    if (startRow >= 0)
+        f->clickRow(startRow);
+    verifyOneDevice(*f->form, startRow);
+    f->form->list->setFocus();
+    ListGestures gestures(f->form->list);
+    input(gestures);
+    verifyOneDevice(*f->form, expectedRow);
+    QVERIFY(!f->form->MultiView1->isVisible());
+
+    // What the user types next lands in the device on screen, and in no other.
+    if (expectedRow >= 0) {
+        f->form->e_w_ssid->setText(QStringLiteral("Edited"));
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(QString::fromStdString(f->servers.at(row).w_ssid),
+                     row == expectedRow ? QStringLiteral("Edited") : kThreeSsids[row]);
+    }
+}
+
+void DeviceListTest::rightClick_opensTheMenuAnywhereAndSelectsNothing_data()
+{
+    QTest::addColumn<bool>("onARow");
+    QTest::addRow("on a row") << true;
+    QTest::addRow("in the empty part") << false;
+}
+
+void DeviceListTest::rightClick_opensTheMenuAnywhereAndSelectsNothing()
+{
+    QFETCH(bool, onARow);
+    announceThree(*f);
+    f->clickRow(0);
+    ListGestures gestures(f->form->list);
+    QMenu* menu = gestures.rightClick(onARow ? gestures.caption(2) : gestures.emptyPart());
+    QVERIFY(menu != nullptr);
+    QCOMPARE(menu, f->form->PopupMenu1);
+    QCOMPARE(menu->actions().first()->text(), QStringLiteral("Clear list"));
+    verifyOneDevice(*f->form, 0); // while the menu is open, too
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QTRY_VERIFY(!menu->isVisible());
+    verifyOneDevice(*f->form, 0);
+}
+
+void DeviceListTest::caption_startsThreePixelsFromTheRowsEdge()
+{
+    const auto peer = f->device("127.0.0.3");
+    f->announce(*peer, announcement("QUORIX"));
+    QTest::qWait(60); // past the repaint hold of a rebuild
+    const QImage shot = f->form->list->viewport()->grab().toImage();
+    const QRect row = f->form->list->visualRect(f->form->listModel()->index(0));
+    // The first column with dark ink: the caption's first glyph, whose own bearing is a pixel
+    // or two at most.
+    int firstInk = -1;
+    for (int x = row.left() + 1; x < row.left() + 20 && firstInk < 0; ++x)
+        for (int y = row.top() + 2; y < row.bottom() - 2; ++y)
+            if (qGray(shot.pixel(x, y)) < 128) {
+                firstInk = x - row.left();
+                break;
+            }
+    QVERIFY2(firstInk >= 3 && firstInk <= 5, qPrintable(QString::number(firstInk)));
+}
+
+void DeviceListTest::accessibility_exposesTheRowsOnly()
+{
+    announceThree(*f);
+    f->clickRow(1);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f->form->list);
+    QVERIFY(list != nullptr);
+    QCOMPARE(list->role(), QAccessible::List);
+    // One item per device, named by its caption; no header cells or numbers beside them.
+    QStringList items;
+    for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* child = list->child(i);
+        QCOMPARE(child->role(), QAccessible::ListItem);
+        QCOMPARE(child->state().selected, i == 1);
+        items << child->text(QAccessible::Name);
+    }
+    QCOMPARE(items,
+             (QStringList{"127.0.0.3 (QUORIX)", "127.0.0.4 (QUORIX)", "127.0.0.5 (QUORIX)"}));
+}
+
 void DeviceListTest::newDevice_dropsSelectionBlanksPanelKeepsEdits()
 {
     const auto a = f->device("127.0.0.4");
@@ -232,6 +454,27 @@ void DeviceListTest::infoButton_doesNotSelectTheRow()
     QCOMPARE(f->form->selectedIndex(), -1);
     QCOMPARE(fillOf(*f->form, 0), white);
     f->form->MultiView1->close();
+}
+
+void DeviceListTest::infoButton_opensOnAClickNotOnAPress()
+{
+    const auto a = f->device("127.0.0.3");
+    f->announce(*a, announcement("QUORIX"));
+    ListGestures gestures(f->form->list);
+    InfoPopover* popover = f->form->MultiView1;
+
+    gestures.press(Qt::LeftButton, gestures.infoButton(0));
+    QTest::qWait(20);
+    QVERIFY(!popover->isVisible());
+    gestures.release(Qt::LeftButton, gestures.caption(0)); // released away from it: no click
+    QTest::qWait(20);
+    QVERIFY(!popover->isVisible());
+
+    gestures.press(Qt::LeftButton, gestures.infoButton(0));
+    gestures.release(Qt::LeftButton, gestures.infoButton(0));
+    QTRY_VERIFY(popover->isVisible());
+    QCOMPARE(f->form->selectedIndex(), -1);
+    popover->close();
 }
 
 void DeviceListTest::clearList_forgetsDevicesAndPopoverShowsNothing()
