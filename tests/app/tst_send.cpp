@@ -7,7 +7,9 @@
 #include "config/scramble.h"
 #include "config/write_set.h"
 #include "dialog_recorder.h"
+#include "expected_writes.h"
 #include "form_fixture.h"
+#include "list_gestures.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -61,6 +63,36 @@ void flush(FormFixture& f)
     f.announce(*marker, announcement("MARKER"));
 }
 
+// The six datagrams of one write, in the order they arrived; a seventh would be a fault.
+std::vector<Received> receiveWrite(FormFixture& f)
+{
+    std::vector<Received> sent;
+    while (sent.size() < kWriteMessageCount) {
+        auto datagram = f.broadcasts.receive(2000);
+        if (!datagram)
+            break;
+        sent.push_back(*datagram);
+    }
+    for (const Received& extra : f.broadcasts.receiveFor(50))
+        sent.push_back(extra);
+    return sent;
+}
+
+// What a write carried once unscrambled, one text per message.
+QStringList unscrambled(const std::vector<Received>& sent, const std::string& key)
+{
+    QStringList texts;
+    for (const Received& datagram : sent)
+        texts << QString::fromStdString(scramble_text(datagram.bytes, key));
+    return texts;
+}
+
+const std::string kOfficeSettings =
+    "no;Office;wpa;office-key;no;10.1.0.5;255.255.0.0;10.1.0.1;no;172.16.0.5;255.255.255.0;"
+    "172.16.0.1;";
+
+using Gesture = void (*)(ListGestures&);
+
 // The window shown with two QUORIX devices listed, at 127.0.0.3 (row 0) and 127.0.0.4 (row 1).
 struct TwoDevices {
     TwoDevices()
@@ -83,6 +115,8 @@ struct TwoDevices {
 
 } // namespace
 
+Q_DECLARE_METATYPE(Gesture)
+
 class SendTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -97,6 +131,12 @@ private Q_SLOTS:
     void verdict_whileBoxOpen_isHeldAndThenIgnored();
     void sendToSecondDevice_replacesTheTarget();
     void sendFailure_isShownAsAnError();
+    void sixMessages_literalFiles_data();
+    void sixMessages_literalFiles();
+    void scrambledOnTheWire_literalBytes();
+    void strayGesture_writesTheSelectedDevicesOwnSettings_data();
+    void strayGesture_writesTheSelectedDevicesOwnSettings();
+    void panelShowingAnotherDevice_refusesAndSendsNothing();
 };
 
 void SendTest::checks_data()
@@ -388,6 +428,151 @@ void SendTest::sendFailure_isShownAsAnError()
     // Nothing reached the second device, so the first one's verdict is still the one awaited.
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
     QCOMPARE(f.servers.count(), 2);
+}
+
+void SendTest::sixMessages_literalFiles_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("adminPassword");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::addRow("QUORIX Wi-Fi client, static Ethernet")
+        << "QUORIX" << QString::fromStdString(kOfficeSettings) << "k3y"
+        << kQuorixClientStaticEthernet;
+    QTest::addRow("QUORIX access point, first subnet")
+        << "QUORIX"
+        << "yes;Site-AP;wpa;ap-secret;no;;;;no;10.20.0.2;255.255.255.0;10.20.0.1;"
+        << "1234" << kQuorixAccessPointFirstSubnet;
+    QTest::addRow("QUORIX access point, second subnet")
+        << "QUORIX"
+        << "yes;Site-AP;wpa;ap-secret;yes;;;;no;10.20.0.2;255.255.255.0;10.20.0.1;"
+        << "1234" << kQuorixAccessPointSecondSubnet;
+    QTest::addRow("Wi-Fi-only model on DHCP, empty admin password")
+        << "TALVO-W1"
+        << "no;Cafe;open;;yes;;;;;;;;" << QString() << kWifiOnlyDhcpOpen;
+    QTest::addRow("WEP key of 5 characters")
+        << "TALVO-W1"
+        << "no;Shop;wep;abcde;yes;;;;;;;;"
+        << "9" << wifiOnlyDhcpWep(QStringLiteral("abcde"), QStringLiteral("\"abcde\""));
+    QTest::addRow("WEP key of 13 characters")
+        << "TALVO-W1"
+        << "no;Shop;wep;abcdefghijklm;yes;;;;;;;;"
+        << "9"
+        << wifiOnlyDhcpWep(QStringLiteral("abcdefghijklm"), QStringLiteral("\"abcdefghijklm\""));
+    QTest::addRow("WEP key of 10 hexadecimal digits")
+        << "TALVO-W1"
+        << "no;Shop;wep;0123456789;yes;;;;;;;;"
+        << "9" << wifiOnlyDhcpWep(QStringLiteral("0123456789"), QStringLiteral("0123456789"));
+    QTest::addRow("WEP key of 26 hexadecimal digits")
+        << "TALVO-W1"
+        << "no;Shop;wep;0123456789abcdef0123456789;yes;;;;;;;;"
+        << "9"
+        << wifiOnlyDhcpWep(QStringLiteral("0123456789abcdef0123456789"),
+                           QStringLiteral("0123456789abcdef0123456789"));
+}
+
+void SendTest::sixMessages_literalFiles()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, settings);
+    QFETCH(QString, adminPassword);
+    QFETCH(QStringList, expected);
+
+    FormFixture f;
+    f.form->show();
+    const auto device = f.device("127.0.0.3");
+    f.announce(*device, announcement(model.toStdString(), settings.toStdString()));
+    f.clickRow(0);
+    QTest::keyClicks(f.form->edit_admin_pass, adminPassword);
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(dialogs.shown, QList<ShownDialog>{});
+    const std::vector<Received> sent = receiveWrite(f);
+    QCOMPARE(unscrambled(sent, adminPassword.toStdString()), expected);
+    if (adminPassword.isEmpty()) // nothing to scramble with: the files travel as they are
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            QCOMPARE(QString::fromStdString(sent[i].bytes), expected[static_cast<int>(i)]);
+    f.form->close();
+}
+
+void SendTest::scrambledOnTheWire_literalBytes()
+{
+    FormFixture f;
+    f.form->show();
+    const auto device = f.device("127.0.0.3");
+    f.announce(*device, announcement("QUORIX", kOfficeSettings));
+    f.clickRow(0);
+    QTest::keyClicks(f.form->edit_admin_pass, QStringLiteral("k3y"));
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    const std::vector<Received> sent = receiveWrite(f);
+    QCOMPARE(sent.size(), kWriteMessageCount);
+    // The marker "127.0.0.3\ncreate_file\n/Talvonex/actualizado\n", each byte exclusive-or the
+    // byte of "k3y" at its position modulo 3.
+    const QByteArray marker = QByteArray::fromHex("5a014e4503575b1d4a61500b0e520d0e6c1f025f1c611c2d"
+                                                  "0a5f0f045d1c131c1808470c0a5f1011521d0439");
+    QCOMPARE(QByteArray::fromStdString(sent[5].bytes), marker);
+    f.form->close();
+}
+
+void SendTest::strayGesture_writesTheSelectedDevicesOwnSettings_data()
+{
+    QTest::addColumn<Gesture>("gesture");
+    QTest::addRow("right-click on the other device, then Escape")
+        << Gesture(+[](ListGestures& g) { g.rightClickAndDismiss(g.caption(1)); });
+    QTest::addRow("drag from the selected device to the other") << Gesture(+[](ListGestures& g) {
+        g.press(Qt::LeftButton, g.caption(0));
+        g.dragTo(g.caption(0), g.caption(1));
+        g.release(Qt::LeftButton, g.caption(1));
+    });
+    QTest::addRow("middle-click on the other device")
+        << Gesture(+[](ListGestures& g) { g.click(Qt::MiddleButton, g.caption(1)); });
+}
+
+void SendTest::strayGesture_writesTheSelectedDevicesOwnSettings()
+{
+    QFETCH(Gesture, gesture);
+    FormFixture f;
+    f.form->show();
+    const auto a = f.device("127.0.0.3");
+    const auto b = f.device("127.0.0.4");
+    f.announce(*a, announcement("QUORIX", kOfficeSettings));
+    f.announce(*b, announcement("QUORIX", "no;Warehouse;wpa;other-key;no;10.9.0.7;255.255.255.0;"
+                                          "10.9.0.1;no;172.31.0.7;255.255.255.0;172.31.0.1;"));
+    f.clickRow(0);
+    ListGestures gestures(f.form->list);
+    gesture(gestures);
+    QTest::keyClicks(f.form->edit_admin_pass, QStringLiteral("k3y"));
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(dialogs.shown, QList<ShownDialog>{});
+    QCOMPARE(unscrambled(receiveWrite(f), "k3y"), kQuorixClientStaticEthernet);
+    QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
+    QCOMPARE(f.servers.find("127.0.0.4")->w_ssid, std::string("Warehouse"));
+    f.form->close();
+}
+
+void SendTest::panelShowingAnotherDevice_refusesAndSendsNothing()
+{
+    TwoDevices t;
+    FormFixture& f = t.f;
+    f.clickRow(0);
+    // Should the selection ever move without the panel following, "Send" must not mix the two.
+    DeviceListView* view = f.form->list;
+    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+    const Snapshot before = snapshot(f);
+    DialogRecorder dialogs;
+    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QCOMPARE(dialogs.shown,
+             (QList<ShownDialog>{{QStringLiteral("The settings shown are not those of the selected "
+                                                 "device. Nothing was sent: click the device in "
+                                                 "the list and check its settings again."),
+                                  DialogKind::Warning}}));
+    QVERIFY(f.broadcasts.receiveFor(100).empty());
+    QVERIFY(snapshot(f) == before);
+    // Nor does an edit made meanwhile land in the device that is selected but not shown.
+    f.form->e_w_ssid->setText(QStringLiteral("Typed"));
+    QCOMPARE(f.servers.at(1).w_ssid, std::string("Office"));
 }
 
 QTEST_MAIN(SendTest)
