@@ -75,22 +75,27 @@ create_file
 )"),
 };
 
-// A QUORIX access point on its first subnet ("Change subnet" off), static Ethernet elsewhere:
-// "yes;Site-AP;wpa;ap-secret;no;;;;no;10.20.0.2;255.255.255.0;10.20.0.1;".
-inline const QStringList kQuorixAccessPointFirstSubnet = {
-    QStringLiteral(R"(127.0.0.3
+// A QUORIX access point with static Ethernet elsewhere, on its first subnet ("Change subnet"
+// off, dhcp "No", 192.168.0.x) from "yes;Site-AP;wpa;ap-secret;no;;;;no;10.20.0.2;255.255.255.0;
+// 10.20.0.1;", or on its second ("Change subnet" on, dhcp "Yes", 192.168.1.x) when the fifth
+// value is "yes".
+inline QStringList quorixAccessPoint(const QString& dhcp, const QString& subnet)
+{
+    return {
+        QStringLiteral(R"(127.0.0.3
 create_file
 /Talvonex/CONFIG_NET.TXT
 [AP] Yes
 [SSID] Site-AP
 [PASS] ap-secret
 [ENC] WPA
-[DHCP] No
-[IP] 192.168.0.1
+[DHCP] %1
+[IP] %2.1
 [MASK] 255.255.255.0
-[GW] 192.168.0.1
-)"),
-    QStringLiteral(R"(127.0.0.3
+[GW] %2.1
+)")
+            .arg(dhcp, subnet),
+        QStringLiteral(R"(127.0.0.3
 create_file
 /Talvonex/CONFIG_ETH.TXT
 [DHCP] No
@@ -98,7 +103,7 @@ create_file
 [MASK] 255.255.255.0
 [GW] 10.20.0.1
 )"),
-    QStringLiteral(R"(127.0.0.3
+        QStringLiteral(R"(127.0.0.3
 create_file
 /etc/wpa_supplicant.conf
 ctrl_interface=/var/run/wpa_supplicant
@@ -114,7 +119,7 @@ group=CCMP TKIP
 psk="ap-secret"
 }
 )"),
-    QStringLiteral(R"(127.0.0.3
+        QStringLiteral(R"(127.0.0.3
 create_file
 /etc/hostapd.conf
 interface=ra0
@@ -128,88 +133,22 @@ wpa_key_mgmt=WPA-PSK
 wpa_pairwise=TKIP
 rsn_pairwise=CCMP
 )"),
-    QStringLiteral(R"(127.0.0.3
+        QStringLiteral(R"(127.0.0.3
 create_file
 /etc/udhcpd.conf
-start 192.168.0.10
-end 192.168.0.100
+start %1.10
+end %1.100
 interface ra0
 option subnet 255.255.255.0
-option router 192.168.0.1
-)"),
-    QStringLiteral(R"(127.0.0.3
+option router %1.1
+)")
+            .arg(subnet),
+        QStringLiteral(R"(127.0.0.3
 create_file
 /Talvonex/actualizado
 )"),
-};
-
-// The same access point on its second subnet ("Change subnet" on):
-// "yes;Site-AP;wpa;ap-secret;yes;;;;no;10.20.0.2;255.255.255.0;10.20.0.1;".
-inline const QStringList kQuorixAccessPointSecondSubnet = {
-    QStringLiteral(R"(127.0.0.3
-create_file
-/Talvonex/CONFIG_NET.TXT
-[AP] Yes
-[SSID] Site-AP
-[PASS] ap-secret
-[ENC] WPA
-[DHCP] Yes
-[IP] 192.168.1.1
-[MASK] 255.255.255.0
-[GW] 192.168.1.1
-)"),
-    QStringLiteral(R"(127.0.0.3
-create_file
-/Talvonex/CONFIG_ETH.TXT
-[DHCP] No
-[IP] 10.20.0.2
-[MASK] 255.255.255.0
-[GW] 10.20.0.1
-)"),
-    QStringLiteral(R"(127.0.0.3
-create_file
-/etc/wpa_supplicant.conf
-ctrl_interface=/var/run/wpa_supplicant
-ap_scan=2
-
-network={
-ssid="Site-AP"
-scan_ssid=1
-proto=WPA RSN
-key_mgmt=WPA-PSK
-pairwise=CCMP TKIP
-group=CCMP TKIP
-psk="ap-secret"
+    };
 }
-)"),
-    QStringLiteral(R"(127.0.0.3
-create_file
-/etc/hostapd.conf
-interface=ra0
-driver=nl80211
-ssid=Site-AP
-channel=1
-hw_mode=g
-wpa=1
-wpa_passphrase=ap-secret
-wpa_key_mgmt=WPA-PSK
-wpa_pairwise=TKIP
-rsn_pairwise=CCMP
-)"),
-    QStringLiteral(R"(127.0.0.3
-create_file
-/etc/udhcpd.conf
-start 192.168.1.10
-end 192.168.1.100
-interface ra0
-option subnet 255.255.255.0
-option router 192.168.1.1
-)"),
-    QStringLiteral(R"(127.0.0.3
-create_file
-/Talvonex/actualizado
-)"),
-};
 
 // A Wi-Fi-only model on DHCP with an open network: "no;Cafe;open;;yes;;;;;;;;". Its Ethernet
 // side is blank in the panel, and the DHCP server's range comes from empty texts (0.0.0.0).

@@ -443,11 +443,11 @@ void SendTest::sixMessages_literalFiles_data()
     QTest::addRow("QUORIX access point, first subnet")
         << "QUORIX"
         << "yes;Site-AP;wpa;ap-secret;no;;;;no;10.20.0.2;255.255.255.0;10.20.0.1;"
-        << "1234" << kQuorixAccessPointFirstSubnet;
+        << "1234" << quorixAccessPoint(QStringLiteral("No"), QStringLiteral("192.168.0"));
     QTest::addRow("QUORIX access point, second subnet")
         << "QUORIX"
         << "yes;Site-AP;wpa;ap-secret;yes;;;;no;10.20.0.2;255.255.255.0;10.20.0.1;"
-        << "1234" << kQuorixAccessPointSecondSubnet;
+        << "1234" << quorixAccessPoint(QStringLiteral("Yes"), QStringLiteral("192.168.1"));
     QTest::addRow("Wi-Fi-only model on DHCP, empty admin password")
         << "TALVO-W1"
         << "no;Cafe;open;;yes;;;;;;;;" << QString() << kWifiOnlyDhcpOpen;
