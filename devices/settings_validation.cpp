@@ -95,7 +95,33 @@ Message check_wifi_only(const WebServer& r)
     return std::nullopt;
 }
 
+// Characters, not bytes: every UTF-8 sequence has one lead byte.
+std::size_t utf8_length(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 } // namespace
+
+bool is_printable_ascii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+std::optional<std::string> send_input_fault(std::string_view admin_password,
+                                            const std::vector<std::string>& setting_texts)
+{
+    if (utf8_length(admin_password) > 4)
+        return "The password must contain at most 4 characters";
+    if (!is_printable_ascii(admin_password))
+        return "The password must contain only printable ASCII characters";
+    for (const std::string& text : setting_texts)
+        if (!is_printable_ascii(text))
+            return "Network settings must contain only printable ASCII characters";
+    return std::nullopt;
+}
 
 std::optional<std::string> validate_settings(const WebServer& record, const std::string& wifi_mask,
                                              const std::string& ethernet_mask)

@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace nimbrel {
 
@@ -13,5 +15,15 @@ namespace nimbrel {
 // the panel's two mask edits, passed here, not from the record. Changes nothing.
 std::optional<std::string> validate_settings(const WebServer& record, const std::string& wifi_mask,
                                              const std::string& ethernet_mask);
+
+// Space to '~' only: the only characters a device's configuration files carry unchanged (a byte
+// above 127 goes out as '?', a line feed adds a line). The text is UTF-8, as typed.
+bool is_printable_ascii(std::string_view text);
+
+// The checks "Send" makes of what was typed before the settings check, in this order: the admin
+// password's length (at most 4 characters), then that it and every setting text are printable
+// ASCII. Texts are UTF-8 as typed. The first fault's message, or nothing.
+std::optional<std::string> send_input_fault(std::string_view admin_password,
+                                            const std::vector<std::string>& setting_texts);
 
 } // namespace nimbrel

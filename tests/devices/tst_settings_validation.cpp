@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QStringList>
 #include <QTest>
 
 using namespace nimbrel;
@@ -70,6 +71,8 @@ class TestSettingsValidation : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void sendInputs_data();
+    void sendInputs();
     void validate_data();
     void validate();
 
@@ -300,6 +303,47 @@ void TestSettingsValidation::validate()
     QCOMPARE(QByteArray::fromStdString(result.value_or("")), message);
     QCOMPARE(result.has_value(), !message.isEmpty());
     QCOMPARE(fieldsOf(record), fieldsOf(copy));
+}
+
+void TestSettingsValidation::sendInputs_data()
+{
+    QTest::addColumn<QString>("adminPassword");
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QString>("expected"); // empty: accepted
+
+    const QString tooLong = "The password must contain at most 4 characters";
+    const QString passwordChars = "The password must contain only printable ASCII characters";
+    const QString settingChars = "Network settings must contain only printable ASCII characters";
+    const QStringList plain = {"Office", "secret123", "10.0.0.2", "255.0.0.0", "", "", "", ""};
+    QTest::addRow("4 characters") << "1234" << plain << "";
+    QTest::addRow("empty password") << "" << plain << "";
+    QTest::addRow("5 characters") << "12345" << plain << tooLong;
+    QTest::addRow("5 characters with a bad one: length first") << "p\tass" << plain << tooLong;
+    QTest::addRow("4 characters, one not ASCII (5 bytes)")
+        << QString::fromUtf8("päss") << plain << passwordChars;
+    QTest::addRow("space and tilde") << " ~ab" << plain << "";
+    QTest::addRow("tab in password") << "a\tb" << plain << passwordChars;
+    QTest::addRow("DEL in password") << QString(QChar(0x7F)) << plain << passwordChars;
+    QTest::addRow("password checked before settings")
+        << "a\tb" << QStringList{QString::fromUtf8("Café")} << passwordChars;
+    QTest::addRow("accent in SSID")
+        << "1234" << QStringList{QString::fromUtf8("Café")} << settingChars;
+    QTest::addRow("euro sign in the last setting")
+        << "1234" << QStringList{"a", "b", "c", "d", "e", "f", "g", QString::fromUtf8("5€")}
+        << settingChars;
+    QTest::addRow("line feed in a setting") << "1234" << QStringList{"secret\n123"} << settingChars;
+}
+
+void TestSettingsValidation::sendInputs()
+{
+    QFETCH(QString, adminPassword);
+    QFETCH(QStringList, settings);
+    QFETCH(QString, expected);
+    std::vector<std::string> texts;
+    for (const QString& setting : settings)
+        texts.push_back(setting.toStdString());
+    const std::optional<std::string> fault = send_input_fault(adminPassword.toStdString(), texts);
+    QCOMPARE(QString::fromStdString(fault.value_or("")), expected);
 }
 
 QTEST_APPLESS_MAIN(TestSettingsValidation)
