@@ -18,13 +18,4 @@ inline QString fromBytes(const std::string& bytes)
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-// Space to '~' only: the only characters a device's configuration files can carry unchanged.
-inline bool isPrintableAscii(const QString& text)
-{
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
-            return false;
-    return true;
-}
-
 } // namespace nimbrel

@@ -7,19 +7,16 @@
 #include "app/device_list_view.h"
 #include "app/guarded.h"
 #include "app/info_popover.h"
+#include "app/settings_panel.h"
 #include "app/switch_widget.h"
 #include "app/text_conversion.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 
 namespace nimbrel {
 
@@ -49,23 +46,20 @@ void TForm1::connectHandlers()
 {
     server->setHandler([this](const Datagram& datagram) { serverUDPRead(datagram); });
     connectGuarded(button_refresh, &QPushButton::clicked, this, &TForm1::button_refreshClick);
-    connectGuarded(bt_net_refresh, &QToolButton::clicked, this, &TForm1::bt_net_refreshClick);
+    connectGuarded(panel_config, &SettingsPanel::retrieveClicked, this,
+                   &TForm1::bt_net_refreshClick);
     connectGuarded(timer_refresh, &QTimer::timeout, this, &TForm1::timer_refreshTimer);
     connectGuarded(Switch1, &Switch::clicked, this, &TForm1::Switch1Switch);
     connectGuarded(MultiView1, &InfoPopover::startShowing, this, &TForm1::MultiView1StartShowing);
-    connectGuarded(b_save, &QPushButton::clicked, this, &TForm1::b_saveClick);
-    connectGuarded(s_w_ap, &Switch::clicked, this, &TForm1::s_w_apClick);
-    connectGuarded(e_w_ssid, &QLineEdit::textChanged, this, &TForm1::e_w_ssidChangeTracking);
-    connectGuarded(e_w_pass, &QLineEdit::textChanged, this, &TForm1::e_w_passChangeTracking);
-    connectGuarded(cb_w_enc, &QComboBox::currentIndexChanged, this, &TForm1::cb_w_encChange);
-    connectGuarded(s_w_dhcp, &Switch::clicked, this, &TForm1::s_w_dhcpClick);
-    connectGuarded(e_w_ip, &QLineEdit::textChanged, this, &TForm1::e_w_ipChangeTracking);
-    connectGuarded(e_w_mask, &QLineEdit::textChanged, this, &TForm1::e_w_maskChangeTracking);
-    connectGuarded(e_w_gw, &QLineEdit::textChanged, this, &TForm1::e_w_gwChangeTracking);
-    connectGuarded(s_eth_dhcp, &Switch::clicked, this, &TForm1::s_eth_dhcpClick);
-    connectGuarded(e_eth_ip, &QLineEdit::textChanged, this, &TForm1::e_eth_ipChangeTracking);
-    connectGuarded(e_eth_mask, &QLineEdit::textChanged, this, &TForm1::e_eth_maskChangeTracking);
-    connectGuarded(e_eth_gw, &QLineEdit::textChanged, this, &TForm1::e_eth_gwChangeTracking);
+    connectGuarded(panel_config, &SettingsPanel::sendClicked, this, &TForm1::b_saveClick);
+    connect(panel_config, &SettingsPanel::fieldEdited, this,
+            [this](SettingsPanel::Field field, const std::string& value) {
+                runGuarded([&] { settingEdited(field, value); });
+            });
+    connect(panel_config, &SettingsPanel::switchClicked, this,
+            [this](SettingsPanel::Field field, const std::string& value) {
+                runGuarded([&] { settingSwitched(field, value); });
+            });
     connectGuarded(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
 
     connect(list, &DeviceListView::rowChosen, this,
@@ -134,14 +128,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::label_topMouseDown(Qt::MouseButton, Qt::KeyboardModifiers shift)
 {
-    if (!shift.testFlag(Qt::ControlModifier))
-        return;
-    TabControl1->setTabEnabled(TabControl1->indexOf(TabEthernet), true);
-    if (s_w_ap->isChecked()) {
-        l_w_dhcp->setText(QStringLiteral("Change subnet"));
-        s_w_dhcp->setVisible(true);
-        l_w_dhcp->setVisible(true);
-    }
+    if (shift.testFlag(Qt::ControlModifier))
+        panel_config->unlockExpertControls();
 }
 
 void TForm1::serverUDPRead(const Datagram& datagram)
@@ -190,18 +178,7 @@ void TForm1::clearSettings()
     // The selection goes first: the widget changes below then reach no record.
     list->selectionModel()->clear();
     shownDevice_.clear();
-    s_w_ap->setChecked(false);
-    e_w_ssid->clear();
-    cb_w_enc->setCurrentIndex(0);
-    e_w_pass->clear();
-    s_w_dhcp->setChecked(true);
-    e_w_ip->clear();
-    e_w_mask->clear();
-    e_w_gw->clear();
-    s_eth_dhcp->setChecked(false);
-    e_eth_ip->clear();
-    e_eth_mask->clear();
-    e_eth_gw->clear();
+    panel_config->blank();
 }
 
 void TForm1::listItemClick(const QModelIndex& item)

@@ -11,22 +11,19 @@
 #include <string>
 
 class QAction;
-class QComboBox;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QModelIndex;
 class QPushButton;
-class QTabWidget;
 class QTimer;
-class QToolButton;
 
 namespace nimbrel {
 
 class DeviceListModel;
 class DeviceListView;
 class InfoPopover;
+class SettingsPanel;
 class Switch;
 
 struct WindowOptions {
@@ -57,18 +54,12 @@ public:
     void listItemClick(const QModelIndex& item);
     QString grid_infoGetValue(int column, int row) const;
     void b_saveClick();
-    void s_w_apClick();
-    void e_w_ssidChangeTracking();
-    void e_w_passChangeTracking();
-    void cb_w_encChange();
-    void s_w_dhcpClick();
-    void e_w_ipChangeTracking();
-    void e_w_maskChangeTracking();
-    void e_w_gwChangeTracking();
-    void s_eth_dhcpClick();
-    void e_eth_ipChangeTracking();
-    void e_eth_maskChangeTracking();
-    void e_eth_gwChangeTracking();
+    // Every edit and the encryption choice of the settings panel: the value goes into the
+    // device the panel shows.
+    void settingEdited(std::string WebServer::*field, const std::string& value);
+    // The settings panel's three switches: the value goes into that device, which is then
+    // loaded again, since a switch changes what the rest of the panel shows.
+    void settingSwitched(std::string WebServer::*field, const std::string& value);
     void MenuItem1Click();
     void label_topMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift);
 
@@ -88,55 +79,6 @@ public:
     const std::string& writeTarget() const { return write_target; }
     DeviceListModel* listModel() const { return listModel_; }
 
-    // Widgets, under the names the rest of the program uses (also their objectNames).
-    QFrame* panel_top;
-    QLabel* label_top;
-    QFrame* panel_list;
-    QFrame* Panel1;
-    QPushButton* button_refresh;
-    QLabel* Label1;
-    Switch* Switch1;
-    DeviceListView* list;
-    QFrame* panel_config;
-    QTabWidget* TabControl1;
-    QWidget* TabWifi;
-    QWidget* TabEthernet;
-    QLabel* l_w_ap;
-    Switch* s_w_ap;
-    QLabel* l_w_ssid;
-    QLineEdit* e_w_ssid;
-    QLabel* l_w_enc;
-    QComboBox* cb_w_enc;
-    QLabel* l_w_pass;
-    QLineEdit* e_w_pass;
-    QLabel* l_w_dhcp;
-    Switch* s_w_dhcp;
-    QLabel* l_w_ip;
-    QLineEdit* e_w_ip;
-    QLabel* l_w_mask;
-    QLineEdit* e_w_mask;
-    QLabel* l_w_gw;
-    QLineEdit* e_w_gw;
-    QLabel* l_eth_dhcp;
-    Switch* s_eth_dhcp;
-    QLabel* l_eth_ip;
-    QLineEdit* e_eth_ip;
-    QLabel* l_eth_mask;
-    QLineEdit* e_eth_mask;
-    QLabel* l_eth_gw;
-    QLineEdit* e_eth_gw;
-    QFrame* Panel2;
-    QLineEdit* edit_admin_pass;
-    QPushButton* b_save;
-    QLabel* Image1;
-    QLabel* Label2;
-    QToolButton* bt_net_refresh;
-    InfoPopover* MultiView1;
-    QMenu* PopupMenu1;
-    QAction* MenuItem1;
-    QTimer* timer_refresh;
-    UdpEndpoint* server;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -145,11 +87,8 @@ protected:
 private:
     void createTitleBand();
     void createDeviceList();
-    void createSettingsPanel();
-    void createWifiPage();
-    void createEthernetPage();
-    void createPanel2();
     void createPopover();
+    void describeControls();
     void connectHandlers();
     void setTabOrder();
     void layoutRegions();
@@ -161,6 +100,22 @@ private:
     void sendWrite(const WebServer& device);
     void handleErrorVerdict();
     void handleSuccessVerdict();
+
+    // Widgets, under their laid-out names (also their objectNames).
+    QFrame* panel_top;
+    QLabel* label_top;
+    QFrame* panel_list;
+    QFrame* Panel1;
+    QPushButton* button_refresh;
+    QLabel* Label1;
+    Switch* Switch1;
+    DeviceListView* list;
+    SettingsPanel* panel_config;
+    InfoPopover* MultiView1;
+    QMenu* PopupMenu1;
+    QAction* MenuItem1;
+    QTimer* timer_refresh;
+    UdpEndpoint* server;
 
     DeviceRegistry& servers;
     Options options_;

@@ -1,59 +1,49 @@
-// The settings panel: loading a device's settings into it, writing every edit back into the
-// device's record, checking them, sending them and acting on the device's verdict.
+// The main window's side of the settings: loading the selected device into the panel, writing
+// every edit back into its record, the checks and the write of "Send", and the device's verdict.
 
 #include "app/tform1.h"
 
-#include "app/device_list_model.h"
 #include "app/device_list_view.h"
 #include "app/message_dialog.h"
-#include "app/switch_widget.h"
+#include "app/settings_panel.h"
 #include "app/text_conversion.h"
 #include "config/scramble.h"
 #include "config/write_set.h"
+#include "devices/panel_state.h"
 #include "devices/settings_validation.h"
-#include "util/text.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTabWidget>
 #include <QThread>
-#include <QToolButton>
 
 namespace nimbrel {
 
 namespace {
 
-constexpr int kIndexOpen = 0;
-constexpr int kIndexWep = 1;
-constexpr int kIndexWpa = 2;
-
-std::string yesNo(bool on)
-{
-    return on ? "yes" : "no";
-}
-
-int encryptionIndex(const std::string& word)
-{
-    if (contains(word, "open"))
-        return kIndexOpen;
-    return contains(word, "wep") ? kIndexWep : kIndexWpa;
-}
-
-// Shows a busy cursor for as long as the pauses of a write block the window.
 // A write whose first message the platform refused: nothing left the computer.
 class FirstMessageNotSent : public NetworkError {
 public:
     using NetworkError::NetworkError;
 };
 
+// Shows a busy cursor for as long as the pauses of a write block the window.
 class BusyCursor {
 public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// verdict_busy is true exactly while a verdict box is open, whatever leaves the box.
+class VerdictBoxOpen {
+public:
+    explicit VerdictBoxOpen(bool& busy) : busy_(busy) { busy_ = true; }
+    ~VerdictBoxOpen() { busy_ = false; }
+    VerdictBoxOpen(const VerdictBoxOpen&) = delete;
+    VerdictBoxOpen& operator=(const VerdictBoxOpen&) = delete;
+
+private:
+    bool& busy_;
 };
 
 } // namespace
@@ -97,137 +87,23 @@ void TForm1::showSettings()
     const WebServer* selected = selectedRecord();
     if (selected == nullptr)
         return;
-    // Every decision reads this copy: the widget changes below write into the record itself.
-    const WebServer r = *selected;
-    const bool quorix = is_quorix(r);
-    shownDevice_ = r.ip;
-
-    s_w_ap->setChecked(contains(r.w_ap, "yes"));
-    e_w_ssid->setText(fromBytes(r.w_ssid));
-    cb_w_enc->setCurrentIndex(encryptionIndex(r.w_enc));
-    e_w_pass->setText(fromBytes(r.w_pass));
-    s_w_dhcp->setChecked(contains(r.w_dhcp, "yes"));
-    e_w_ip->setText(fromBytes(r.w_ip));
-    e_w_mask->setText(fromBytes(r.w_mask));
-    e_w_gw->setText(fromBytes(r.w_gw));
-    l_w_dhcp->setText(QStringLiteral("Enable DHCP"));
-
-    if (s_w_ap->isChecked()) {
-        // An access point always uses WPA and serves its own default subnet.
-        cb_w_enc->setCurrentIndex(kIndexWpa);
-        cb_w_enc->setEnabled(false);
-        const bool secondSubnet = s_w_dhcp->isChecked() && quorix;
-        const QString gateway =
-            secondSubnet ? QStringLiteral("192.168.1.1") : QStringLiteral("192.168.0.1");
-        e_w_ip->setText(gateway);
-        e_w_mask->setText(QStringLiteral("255.255.255.0"));
-        e_w_gw->setText(gateway);
-        s_w_dhcp->setVisible(false);
-        l_w_dhcp->setVisible(false);
-    } else {
-        cb_w_enc->setEnabled(true);
-        s_w_dhcp->setVisible(true);
-        l_w_dhcp->setVisible(true);
-    }
-    const bool wifiStatic = !s_w_dhcp->isChecked() && !s_w_ap->isChecked();
-    for (QLineEdit* edit : {e_w_ip, e_w_mask, e_w_gw})
-        edit->setEnabled(wifiStatic);
-
-    s_eth_dhcp->setChecked(contains(r.eth_dhcp, "yes"));
-    e_eth_ip->setText(fromBytes(r.eth_ip));
-    e_eth_mask->setText(fromBytes(r.eth_mask));
-    e_eth_gw->setText(fromBytes(r.eth_gw));
-    for (QLineEdit* edit : {e_eth_ip, e_eth_mask, e_eth_gw})
-        edit->setEnabled(!s_eth_dhcp->isChecked());
-
-    const int ethernetTab = TabControl1->indexOf(TabEthernet);
-    if (quorix) {
-        TabControl1->setTabEnabled(ethernetTab, true);
-        if (s_w_ap->isChecked()) {
-            // On the QUORIX model the hidden DHCP switch chooses the access point's subnet.
-            l_w_dhcp->setText(QStringLiteral("Change subnet"));
-            s_w_dhcp->setVisible(true);
-            l_w_dhcp->setVisible(true);
-        }
-    } else {
-        s_eth_dhcp->setChecked(false);
-        for (QLineEdit* edit : {e_eth_ip, e_eth_mask, e_eth_gw})
-            edit->clear();
-        TabControl1->setTabEnabled(ethernetTab, false);
-        TabControl1->setCurrentIndex(0);
-    }
+    shownDevice_ = selected->ip;
+    // The whole state is worked out before loading starts writing into the record through the
+    // change events.
+    panel_config->load(panel_state(*selected));
 }
 
-void TForm1::s_w_apClick()
+void TForm1::settingEdited(std::string WebServer::*field, const std::string& value)
+{
+    writeSelected(field, value);
+}
+
+void TForm1::settingSwitched(std::string WebServer::*field, const std::string& value)
 {
     if (selectedRecord() == nullptr)
         return;
-    writeSelected(&WebServer::w_ap, yesNo(s_w_ap->isChecked()));
+    writeSelected(field, value);
     showSettings();
-}
-
-void TForm1::s_w_dhcpClick()
-{
-    if (selectedRecord() == nullptr)
-        return;
-    writeSelected(&WebServer::w_dhcp, yesNo(s_w_dhcp->isChecked()));
-    showSettings();
-}
-
-void TForm1::s_eth_dhcpClick()
-{
-    if (selectedRecord() == nullptr)
-        return;
-    writeSelected(&WebServer::eth_dhcp, yesNo(s_eth_dhcp->isChecked()));
-    showSettings();
-}
-
-void TForm1::cb_w_encChange()
-{
-    const int index = cb_w_enc->currentIndex();
-    writeSelected(&WebServer::w_enc, index == kIndexOpen  ? "open"
-                                     : index == kIndexWep ? "wep"
-                                                          : "wpa");
-}
-
-void TForm1::e_w_ssidChangeTracking()
-{
-    writeSelected(&WebServer::w_ssid, toBytes(e_w_ssid->text()));
-}
-
-void TForm1::e_w_passChangeTracking()
-{
-    writeSelected(&WebServer::w_pass, toBytes(e_w_pass->text()));
-}
-
-void TForm1::e_w_ipChangeTracking()
-{
-    writeSelected(&WebServer::w_ip, toBytes(e_w_ip->text()));
-}
-
-void TForm1::e_w_maskChangeTracking()
-{
-    writeSelected(&WebServer::w_mask, toBytes(e_w_mask->text()));
-}
-
-void TForm1::e_w_gwChangeTracking()
-{
-    writeSelected(&WebServer::w_gw, toBytes(e_w_gw->text()));
-}
-
-void TForm1::e_eth_ipChangeTracking()
-{
-    writeSelected(&WebServer::eth_ip, toBytes(e_eth_ip->text()));
-}
-
-void TForm1::e_eth_maskChangeTracking()
-{
-    writeSelected(&WebServer::eth_mask, toBytes(e_eth_mask->text()));
-}
-
-void TForm1::e_eth_gwChangeTracking()
-{
-    writeSelected(&WebServer::eth_gw, toBytes(e_eth_gw->text()));
 }
 
 bool TForm1::validateSettings()
@@ -235,8 +111,8 @@ bool TForm1::validateSettings()
     const WebServer* selected = selectedRecord();
     if (selected == nullptr)
         return false;
-    const std::optional<std::string> fault =
-        validate_settings(*selected, toBytes(e_w_mask->text()), toBytes(e_eth_mask->text()));
+    const std::optional<std::string> fault = validate_settings(
+        *selected, toBytes(panel_config->wifiMask()), toBytes(panel_config->ethernetMask()));
     if (fault)
         MessageDialog(fromBytes(*fault), DialogKind::Warning);
     return !fault;
@@ -258,27 +134,13 @@ void TForm1::b_saveClick()
                       DialogKind::Warning);
         return;
     }
-    const QString password = edit_admin_pass->text();
-    if (password.size() > 4) {
-        MessageDialog(QStringLiteral("The password must contain at most 4 characters"),
-                      DialogKind::Warning);
+    std::vector<std::string> settingTexts;
+    for (const QString& text : panel_config->settingTexts())
+        settingTexts.push_back(text.toStdString());
+    if (const auto fault =
+            send_input_fault(panel_config->adminPassword().toStdString(), settingTexts)) {
+        MessageDialog(QString::fromStdString(*fault), DialogKind::Warning);
         return;
-    }
-    // Bytes above 127 go out as '?' and a line feed adds lines to the device's files: refuse
-    // what the device would not receive as typed.
-    if (!isPrintableAscii(password)) {
-        MessageDialog(QStringLiteral("The password must contain only printable ASCII characters"),
-                      DialogKind::Warning);
-        return;
-    }
-    for (const QLineEdit* edit :
-         {e_w_ssid, e_w_pass, e_w_ip, e_w_mask, e_w_gw, e_eth_ip, e_eth_mask, e_eth_gw}) {
-        if (!isPrintableAscii(edit->text())) {
-            MessageDialog(
-                QStringLiteral("Network settings must contain only printable ASCII characters"),
-                DialogKind::Warning);
-            return;
-        }
     }
     if (!validateSettings())
         return;
@@ -294,22 +156,9 @@ void TForm1::b_saveClick()
 
 void TForm1::sendWrite(const WebServer& device)
 {
-    const WriteSettings settings{
-        .target = device.ip,
-        .access_point = s_w_ap->isChecked(),
-        .ssid = toBytes(e_w_ssid->text()),
-        .password = toBytes(e_w_pass->text()),
-        .encryption_index = cb_w_enc->currentIndex(),
-        .wifi_dhcp = s_w_dhcp->isChecked(),
-        .wifi_ip = toBytes(e_w_ip->text()),
-        .wifi_mask = toBytes(e_w_mask->text()),
-        .wifi_gateway = toBytes(e_w_gw->text()),
-        .ethernet_dhcp = s_eth_dhcp->isChecked(),
-        .ethernet_ip = toBytes(e_eth_ip->text()),
-        .ethernet_mask = toBytes(e_eth_mask->text()),
-        .ethernet_gateway = toBytes(e_eth_gw->text()),
-    };
-    const std::string key = toBytes(edit_admin_pass->text());
+    WriteSettings settings = panel_config->shownSettings();
+    settings.target = device.ip;
+    const std::string key = toBytes(panel_config->adminPassword());
     // Through the interface the device was found on, so the write reaches it and no other network.
     const int interfaceIndex = device.interface_index;
     const auto messages = build_write_messages(settings);
@@ -330,17 +179,17 @@ void TForm1::sendWrite(const WebServer& device)
 void TForm1::handleErrorVerdict()
 {
     write_target.clear();
-    verdict_busy = true;
+    const VerdictBoxOpen open(verdict_busy);
     MessageDialog(QStringLiteral("Incorrect password"), DialogKind::Warning);
-    verdict_busy = false;
 }
 
 void TForm1::handleSuccessVerdict()
 {
-    verdict_busy = true;
-    MessageDialog(QStringLiteral("Parameters saved successfully. Wait until device restarts."),
-                  DialogKind::Confirmation);
-    verdict_busy = false;
+    {
+        const VerdictBoxOpen open(verdict_busy);
+        MessageDialog(QStringLiteral("Parameters saved successfully. Wait until device restarts."),
+                      DialogKind::Confirmation);
+    }
     // The device restarts, possibly under another address: it is listed again when it answers.
     servers.remove(write_target);
     updateList();

@@ -14,6 +14,7 @@
 #include "window_watch.h"
 
 #include "app/tform1.h"
+#include "window_widgets.h"
 
 #include <QApplication>
 
@@ -25,6 +26,7 @@
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
+using nimbrel::testing::child;
 
 namespace {
 
@@ -104,7 +106,7 @@ Rate measureWindow(const Devices& devices, long long count)
 
     Rate rate;
     double lastMs = 0;
-    form.server->setHandler([&](const Datagram& datagram) {
+    child<UdpEndpoint>(form, "server")->setHandler([&](const Datagram& datagram) {
         const double start = realtimeMs();
         form.serverUDPRead(datagram);
         lastMs = realtimeMs();

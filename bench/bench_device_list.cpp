@@ -9,6 +9,7 @@
 #include "app/device_list_model.h"
 #include "app/device_list_view.h"
 #include "app/tform1.h"
+#include "window_widgets.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,6 +22,7 @@
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
+using nimbrel::testing::child;
 
 namespace {
 
@@ -66,13 +68,13 @@ int run(int devices)
     form.updateList();
     QCoreApplication::processEvents();
     const double rebuildMs = msSince(timer);
-    while (!form.list->updatesEnabled()) // the held repaint has happened
+    while (!child<DeviceListView>(form, "list")->updatesEnabled()) // the held repaint has happened
         QTest::qWait(5);
     timer.restart();
-    form.list->viewport()->repaint();
+    child<DeviceListView>(form, "list")->viewport()->repaint();
     const double repaintMs = msSince(timer);
 
-    DeviceListView* view = form.list;
+    DeviceListView* view = child<DeviceListView>(form, "list");
     const QModelIndex middle = view->model()->index(devices / 2, 0);
     view->scrollTo(middle);
     QCoreApplication::processEvents();

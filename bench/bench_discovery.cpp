@@ -17,6 +17,7 @@
 
 #include "app/device_list_model.h"
 #include "app/tform1.h"
+#include "window_widgets.h"
 
 #include <QApplication>
 
@@ -27,6 +28,7 @@
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
+using nimbrel::testing::child;
 
 namespace {
 
@@ -96,7 +98,7 @@ int run(const Arguments& arguments)
 
     Burst burst;
     // The window's own dispatcher, counted on the way in.
-    form.server->setHandler([&form, &burst](const Datagram& datagram) {
+    child<UdpEndpoint>(form, "server")->setHandler([&form, &burst](const Datagram& datagram) {
         if (datagram.bytes != kSearchWord)
             ++burst.answersHandedOver;
         burst.lastHandedOverMs = realtimeMs();
@@ -146,7 +148,7 @@ int run(const Arguments& arguments)
     printRow(label, "answers: dropped by the window's socket (/proc/net/udp drops)",
              socket ? grouped(static_cast<long long>(socket->drops)) : "socket not found", "0");
     printRow(label, "receive buffer granted (SO_RCVBUF)",
-             grouped(form.server->receiveBufferSize()) + " bytes");
+             grouped(child<UdpEndpoint>(form, "server")->receiveBufferSize()) + " bytes");
     form.close();
     // Figures are never judged here; no answer captured at all means the run itself is broken.
     return answers.empty() ? 1 : 0;

@@ -15,6 +15,7 @@
 #include "app/device_list_view.h"
 #include "app/message_dialog.h"
 #include "app/tform1.h"
+#include "window_widgets.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
+using nimbrel::testing::child;
 
 namespace {
 
@@ -78,12 +80,14 @@ int run()
     form.button_refreshClick();
     if (!runEventsUntil([&] { return servers.count() > 0; }, 5000))
         throw std::runtime_error("the simulated device did not answer the search");
-    const QRect row = form.list->visualRect(form.listModel()->index(0, 0));
-    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, {}, row.center() - QPoint(60, 0));
-    form.edit_admin_pass->setText(QStringLiteral("1234"));
+    const QRect row =
+        child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(0, 0));
+    QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {},
+                      row.center() - QPoint(60, 0));
+    child<QLineEdit>(form, "edit_admin_pass")->setText(QStringLiteral("1234"));
 
     const double clickMs = realtimeMs();
-    QTest::mouseClick(form.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(form, "b_save"), Qt::LeftButton);
     const double returnedMs = realtimeMs();
     runEventsUntil([&] { return verdict.shownMs > 0; }, 5000);
     probe.stop();

@@ -10,6 +10,7 @@
 #include "fuzz_support.h"
 #include "net/protocol.h"
 #include "util/text.h"
+#include "window_widgets.h"
 
 #include <QApplication>
 #include <QImage>
@@ -26,6 +27,7 @@ namespace {
 
 using namespace nimbrel;
 using fuzzing::Record;
+using nimbrel::testing::child;
 
 // Close neighbours and far-apart networks, so the wrapped order of the list is exercised.
 constexpr std::array<const char*, 8> kSenders = {"10.0.0.1",     "10.0.0.2",       "10.0.0.3",
@@ -128,9 +130,9 @@ void paint_row(TForm1& form, const QModelIndex& index)
     static QImage image(320, DeviceListView::kRowHeight, QImage::Format_ARGB32);
     QPainter painter(&image);
     QStyleOptionViewItem option;
-    option.initFrom(form.list);
+    option.initFrom(child<DeviceListView>(form, "list"));
     option.rect = image.rect();
-    form.list->itemDelegate()->paint(&painter, option, index);
+    child<DeviceListView>(form, "list")->itemDelegate()->paint(&painter, option, index);
 }
 
 // The row as the user sees it: its caption, painted by the list's delegate, and its pop-over.
@@ -160,11 +162,11 @@ void user_action(Window& w, std::uint8_t control)
     const QModelIndex index = form.listModel()->index(row, 0);
     switch ((control >> 3) & 3) {
     case 1:
-        form.list->setCurrentIndex(index);
+        child<DeviceListView>(form, "list")->setCurrentIndex(index);
         show_and_check(form, w.servers);
         break;
     case 2:
-        form.list->setCurrentIndex(index);
+        child<DeviceListView>(form, "list")->setCurrentIndex(index);
         form.listItemClick(index);
         break;
     case 3:
@@ -193,7 +195,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     options.sendPauseMs = 0;
     Window& w = window();
     w.form = new TForm1(w.servers, options);
-    w.form->timer_refresh->stop();
+    child<QTimer>(*w.form, "timer_refresh")->stop();
     return 0;
 }
 

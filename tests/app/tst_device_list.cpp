@@ -67,7 +67,7 @@ void verifyOneDevice(const TForm1& form, int expectedRow)
     QCOMPARE(form.selectedIndex(), expectedRow);
     QCOMPARE(form.listModel()->highlightedRow(), expectedRow);
     const QString expectedSsid = expectedRow < 0 ? QString() : kThreeSsids[expectedRow];
-    QCOMPARE(form.e_w_ssid->text(), expectedSsid);
+    QCOMPARE(child<QLineEdit>(form, "e_w_ssid")->text(), expectedSsid);
 }
 
 } // namespace
@@ -135,7 +135,7 @@ void DeviceListTest::repeatedAnnouncement_changesNothingAndKeepsSelection()
     const auto a = f->device("127.0.0.3");
     f->announce(*a, announcement("QUORIX"));
     f->clickRow(0);
-    f->form->e_w_ssid->setText(QStringLiteral("Edited"));
+    child<QLineEdit>(*f->form, "e_w_ssid")->setText(QStringLiteral("Edited"));
     a->sendTo(announcement("OTHER", "yes;Changed;wep;;no;;;;no;;;;"), kToolAddress, f->port);
     // A datagram sent after it is handled after it: once it is, the repeat has been ignored.
     a->sendTo("im_QUORIX;x;", kToolAddress, f->port);
@@ -167,8 +167,9 @@ void DeviceListTest::rows_alternateColoursAndHighlightFollowsClicks()
 
     // The painted row shows the highlight, not just the model.
     QTest::qWait(20);
-    const QImage shot = f->form->list->viewport()->grab().toImage();
-    const QRect row1 = f->form->list->visualRect(f->form->listModel()->index(1));
+    const QImage shot = child<DeviceListView>(*f->form, "list")->viewport()->grab().toImage();
+    const QRect row1 =
+        child<DeviceListView>(*f->form, "list")->visualRect(f->form->listModel()->index(1));
     QCOMPARE(QColor(shot.pixel(row1.left() + 2, row1.center().y())), blueFill);
 }
 
@@ -179,11 +180,11 @@ void DeviceListTest::click_loadsTheRowsSettings()
                                               "no;192.168.5.2;255.255.255.0;192.168.5.1;"));
     f->clickRow(0);
     TForm1& w = *f->form;
-    QCOMPARE(w.e_w_ssid->text(), QStringLiteral("Office"));
-    QCOMPARE(w.cb_w_enc->currentIndex(), 1); // lower-cased on arrival
-    QCOMPARE(w.e_w_ip->text(), QStringLiteral("10.0.0.9"));
-    QCOMPARE(w.e_eth_ip->text(), QStringLiteral("192.168.5.2"));
-    QVERIFY(w.e_w_ip->isEnabled());
+    QCOMPARE(child<QLineEdit>(w, "e_w_ssid")->text(), QStringLiteral("Office"));
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->currentIndex(), 1); // lower-cased on arrival
+    QCOMPARE(child<QLineEdit>(w, "e_w_ip")->text(), QStringLiteral("10.0.0.9"));
+    QCOMPARE(child<QLineEdit>(w, "e_eth_ip")->text(), QStringLiteral("192.168.5.2"));
+    QVERIFY(child<QLineEdit>(w, "e_w_ip")->isEnabled());
 }
 
 void DeviceListTest::keyboard_movingTheSelectionLoadsThatDevice()
@@ -193,12 +194,12 @@ void DeviceListTest::keyboard_movingTheSelectionLoadsThatDevice()
     f->announce(*a, announcement("QUORIX", "no;First;wpa;secret123;yes;;;;yes;;;;"));
     f->announce(*b, announcement("QUORIX", "no;Second;wpa;secret123;yes;;;;yes;;;;"));
     f->clickRow(0);
-    QTest::keyClick(f->form->list, Qt::Key_Down);
+    QTest::keyClick(child<DeviceListView>(*f->form, "list"), Qt::Key_Down);
     QCOMPARE(f->form->selectedIndex(), 1);
     // What the panel shows is always the selected device, so edits never land in another one.
-    QCOMPARE(f->form->e_w_ssid->text(), QStringLiteral("Second"));
+    QCOMPARE(child<QLineEdit>(*f->form, "e_w_ssid")->text(), QStringLiteral("Second"));
     QCOMPARE(fillOf(*f->form, 1), blueFill);
-    f->form->e_w_ssid->setText(QStringLiteral("Renamed"));
+    child<QLineEdit>(*f->form, "e_w_ssid")->setText(QStringLiteral("Renamed"));
     QCOMPARE(f->servers.at(0).w_ssid, std::string("First"));
     QCOMPARE(f->servers.at(1).w_ssid, std::string("Renamed"));
 }
@@ -314,15 +315,15 @@ void DeviceListTest::anyInput_keepsSelectionHighlightAndPanelOnOneDevice()
     if (startRow >= 0)
         f->clickRow(startRow);
     verifyOneDevice(*f->form, startRow);
-    f->form->list->setFocus();
-    ListGestures gestures(f->form->list);
+    child<DeviceListView>(*f->form, "list")->setFocus();
+    ListGestures gestures(child<DeviceListView>(*f->form, "list"));
     input(gestures);
     verifyOneDevice(*f->form, expectedRow);
-    QVERIFY(!f->form->MultiView1->isVisible());
+    QVERIFY(!child<InfoPopover>(*f->form, "MultiView1")->isVisible());
 
     // What the user types next lands in the device on screen, and in no other.
     if (expectedRow >= 0) {
-        f->form->e_w_ssid->setText(QStringLiteral("Edited"));
+        child<QLineEdit>(*f->form, "e_w_ssid")->setText(QStringLiteral("Edited"));
         for (int row = 0; row < 3; ++row)
             QCOMPARE(QString::fromStdString(f->servers.at(row).w_ssid),
                      row == expectedRow ? QStringLiteral("Edited") : kThreeSsids[row]);
@@ -341,10 +342,10 @@ void DeviceListTest::rightClick_opensTheMenuAnywhereAndSelectsNothing()
     QFETCH(bool, onARow);
     announceThree(*f);
     f->clickRow(0);
-    ListGestures gestures(f->form->list);
+    ListGestures gestures(child<DeviceListView>(*f->form, "list"));
     QMenu* menu = gestures.rightClick(onARow ? gestures.caption(2) : gestures.emptyPart());
     QVERIFY(menu != nullptr);
-    QCOMPARE(menu, f->form->PopupMenu1);
+    QCOMPARE(menu, child<QMenu>(*f->form, "PopupMenu1"));
     QCOMPARE(menu->actions().first()->text(), QStringLiteral("Clear list"));
     verifyOneDevice(*f->form, 0); // while the menu is open, too
     QTest::keyClick(menu, Qt::Key_Escape);
@@ -357,8 +358,9 @@ void DeviceListTest::caption_startsThreePixelsFromTheRowsEdge()
     const auto peer = f->device("127.0.0.3");
     f->announce(*peer, announcement("QUORIX"));
     QTest::qWait(60); // past the repaint hold of a rebuild
-    const QImage shot = f->form->list->viewport()->grab().toImage();
-    const QRect row = f->form->list->visualRect(f->form->listModel()->index(0));
+    const QImage shot = child<DeviceListView>(*f->form, "list")->viewport()->grab().toImage();
+    const QRect row =
+        child<DeviceListView>(*f->form, "list")->visualRect(f->form->listModel()->index(0));
     // The first column with dark ink: the caption's first glyph, whose own bearing is a pixel
     // or two at most.
     int firstInk = -1;
@@ -375,7 +377,8 @@ void DeviceListTest::accessibility_exposesTheRowsOnly()
 {
     announceThree(*f);
     f->clickRow(1);
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f->form->list);
+    QAccessibleInterface* list =
+        QAccessible::queryAccessibleInterface(child<DeviceListView>(*f->form, "list"));
     QVERIFY(list != nullptr);
     QCOMPARE(list->role(), QAccessible::List);
     // One item per device, named by its caption; no header cells or numbers beside them.
@@ -395,7 +398,7 @@ void DeviceListTest::newDevice_dropsSelectionBlanksPanelKeepsEdits()
     const auto a = f->device("127.0.0.4");
     f->announce(*a, announcement("QUORIX"));
     f->clickRow(0);
-    QTest::keyClicks(f->form->e_w_ssid, QStringLiteral("-edited"));
+    QTest::keyClicks(child<QLineEdit>(*f->form, "e_w_ssid"), QStringLiteral("-edited"));
     const std::string edited = f->servers.at(0).w_ssid;
     QCOMPARE(edited, std::string("Office-edited"));
 
@@ -404,15 +407,15 @@ void DeviceListTest::newDevice_dropsSelectionBlanksPanelKeepsEdits()
     TForm1& w = *f->form;
     QCOMPARE(w.selectedIndex(), -1);
     QCOMPARE(fillOf(w, 0), white);
-    QVERIFY(w.e_w_ssid->text().isEmpty());
-    QVERIFY(!w.s_w_ap->isChecked());
-    QVERIFY(w.s_w_dhcp->isChecked());
-    QVERIFY(!w.s_eth_dhcp->isChecked());
-    QCOMPARE(w.cb_w_enc->currentIndex(), 0);
+    QVERIFY(child<QLineEdit>(w, "e_w_ssid")->text().isEmpty());
+    QVERIFY(!child<Switch>(w, "s_w_ap")->isChecked());
+    QVERIFY(child<Switch>(w, "s_w_dhcp")->isChecked());
+    QVERIFY(!child<Switch>(w, "s_eth_dhcp")->isChecked());
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->currentIndex(), 0);
     QCOMPARE(f->servers.at(1).w_ssid, edited); // blanking the panel touched no record
 
     f->clickRow(1);
-    QCOMPARE(w.e_w_ssid->text(), QStringLiteral("Office-edited"));
+    QCOMPARE(child<QLineEdit>(w, "e_w_ssid")->text(), QStringLiteral("Office-edited"));
 }
 
 void DeviceListTest::infoButton_opensPopoverForItsOwnRow()
@@ -423,11 +426,11 @@ void DeviceListTest::infoButton_opensPopoverForItsOwnRow()
     f->announce(*b, "im_QUORIX;ROUTER;RTR-9;1.0;12;ops;no;;;;;;;;;;;;");
     f->clickRow(0);
 
-    DeviceListView* view = f->form->list;
+    DeviceListView* view = child<DeviceListView>(*f->form, "list");
     const QRect button = view->infoButtonRect(view->model()->index(1, 0));
     QTest::mouseMove(view->viewport(), button.center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, button.center());
-    InfoPopover* popover = f->form->MultiView1;
+    InfoPopover* popover = child<InfoPopover>(*f->form, "MultiView1");
     QTRY_VERIFY(popover->isVisible());
     QCOMPARE(f->form->infoIndex(), 1);
     QCOMPARE(popover->size(), QSize(208, 150));
@@ -447,21 +450,21 @@ void DeviceListTest::infoButton_doesNotSelectTheRow()
 {
     const auto a = f->device("127.0.0.3");
     f->announce(*a, announcement("QUORIX"));
-    DeviceListView* view = f->form->list;
+    DeviceListView* view = child<DeviceListView>(*f->form, "list");
     const QRect button = view->infoButtonRect(view->model()->index(0, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, button.center());
-    QTRY_VERIFY(f->form->MultiView1->isVisible());
+    QTRY_VERIFY(child<InfoPopover>(*f->form, "MultiView1")->isVisible());
     QCOMPARE(f->form->selectedIndex(), -1);
     QCOMPARE(fillOf(*f->form, 0), white);
-    f->form->MultiView1->close();
+    child<InfoPopover>(*f->form, "MultiView1")->close();
 }
 
 void DeviceListTest::infoButton_opensOnAClickNotOnAPress()
 {
     const auto a = f->device("127.0.0.3");
     f->announce(*a, announcement("QUORIX"));
-    ListGestures gestures(f->form->list);
-    InfoPopover* popover = f->form->MultiView1;
+    ListGestures gestures(child<DeviceListView>(*f->form, "list"));
+    InfoPopover* popover = child<InfoPopover>(*f->form, "MultiView1");
 
     gestures.press(Qt::LeftButton, gestures.infoButton(0));
     QTest::qWait(20);
@@ -486,13 +489,13 @@ void DeviceListTest::clearList_forgetsDevicesAndPopoverShowsNothing()
     f->form->infoButtonMouseEnter(1);
     f->clickRow(1);
 
-    f->form->MenuItem1->trigger();
+    child<QAction>(*f->form, "MenuItem1")->trigger();
     QCOMPARE(f->servers.count(), 0);
     QCOMPARE(f->form->listModel()->rowCount(), 0);
     QCOMPARE(f->form->selectedIndex(), -1);
-    QVERIFY(f->form->e_w_ssid->text().isEmpty());
+    QVERIFY(child<QLineEdit>(*f->form, "e_w_ssid")->text().isEmpty());
     QCOMPARE(f->form->infoIndex(), 1); // kept, and no longer a position in the list
-    QAbstractItemModel* grid = f->form->MultiView1->grid_info->model();
+    QAbstractItemModel* grid = child<InfoPopover>(*f->form, "MultiView1")->grid_info->model();
     QCOMPARE(grid->index(0, 0).data().toString(), QStringLiteral("Model"));
     QCOMPARE(grid->index(0, 1).data().toString(), QString());
 
@@ -508,17 +511,21 @@ void DeviceListTest::rowsBeyondTheThousandth_findTheirOwnDevice()
         f->servers.add_announcement(ip, "im_QUORIX;M" + std::to_string(i) + ";;;;;;;;;;;;;;;;;");
     }
     f->form->updateList();
-    DeviceListView* view = f->form->list;
+    DeviceListView* view = child<DeviceListView>(*f->form, "list");
     const QModelIndex row1002 = view->model()->index(1002, 0);
     view->scrollTo(row1002);
     const QRect button = view->infoButtonRect(row1002);
     QTest::mouseMove(view->viewport(), button.center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, button.center());
-    QTRY_VERIFY(f->form->MultiView1->isVisible());
+    QTRY_VERIFY(child<InfoPopover>(*f->form, "MultiView1")->isVisible());
     QCOMPARE(f->form->infoIndex(), 1002);
-    QCOMPARE(f->form->MultiView1->grid_info->model()->index(0, 1).data().toString(),
+    QCOMPARE(child<InfoPopover>(*f->form, "MultiView1")
+                 ->grid_info->model()
+                 ->index(0, 1)
+                 .data()
+                 .toString(),
              QStringLiteral("M1002"));
-    f->form->MultiView1->close();
+    child<InfoPopover>(*f->form, "MultiView1")->close();
 }
 
 void DeviceListTest::dispatch_ignoresNoiseAndOversizeDatagrams()

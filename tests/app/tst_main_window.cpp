@@ -89,33 +89,37 @@ void MainWindowTest::layout_namesTextsAndInitialStates()
     QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("button_refresh"))->text(),
              QStringLiteral("Inmediate search"));
     QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("b_save"))->text(), QStringLiteral("Send"));
-    QCOMPARE(w.bt_net_refresh->toolTip(), QStringLiteral("Retrieve network information"));
-    QCOMPARE(w.l_w_ap->toolTip(), QStringLiteral("Set the device as an Access Point"));
-    QCOMPARE(w.MenuItem1->text(), QStringLiteral("Clear list"));
+    QCOMPARE(child<QToolButton>(w, "bt_net_refresh")->toolTip(),
+             QStringLiteral("Retrieve network information"));
+    QCOMPARE(child<QLabel>(w, "l_w_ap")->toolTip(),
+             QStringLiteral("Set the device as an Access Point"));
+    QCOMPARE(child<QAction>(w, "MenuItem1")->text(), QStringLiteral("Clear list"));
 
-    QCOMPARE(w.TabControl1->currentWidget(), w.TabWifi);
-    QCOMPARE(w.TabControl1->tabText(0), QStringLiteral("Wifi"));
-    QCOMPARE(w.TabControl1->tabText(1), QStringLiteral("Ethernet"));
-    QVERIFY(w.TabControl1->isTabEnabled(1));
-    for (Switch* s : {w.Switch1, w.s_w_ap, w.s_w_dhcp, w.s_eth_dhcp})
+    QCOMPARE(child<QTabWidget>(w, "TabControl1")->currentWidget(), child<QWidget>(w, "TabWifi"));
+    QCOMPARE(child<QTabWidget>(w, "TabControl1")->tabText(0), QStringLiteral("Wifi"));
+    QCOMPARE(child<QTabWidget>(w, "TabControl1")->tabText(1), QStringLiteral("Ethernet"));
+    QVERIFY(child<QTabWidget>(w, "TabControl1")->isTabEnabled(1));
+    for (Switch* s : {child<Switch>(w, "Switch1"), child<Switch>(w, "s_w_ap"),
+                      child<Switch>(w, "s_w_dhcp"), child<Switch>(w, "s_eth_dhcp")})
         QVERIFY2(s->isChecked(), qPrintable(s->objectName()));
-    QCOMPARE(w.cb_w_enc->count(), 3);
-    QCOMPARE(w.cb_w_enc->itemText(0), QStringLiteral("OPEN"));
-    QCOMPARE(w.cb_w_enc->itemText(1), QStringLiteral("WEP"));
-    QCOMPARE(w.cb_w_enc->itemText(2), QStringLiteral("WPA"));
-    QCOMPARE(w.cb_w_enc->currentText(), QStringLiteral("OPEN"));
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->count(), 3);
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->itemText(0), QStringLiteral("OPEN"));
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->itemText(1), QStringLiteral("WEP"));
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->itemText(2), QStringLiteral("WPA"));
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->currentText(), QStringLiteral("OPEN"));
     for (QLineEdit* e : w.findChildren<QLineEdit*>(QString(), Qt::FindChildrenRecursively))
-        if (e->parent() != w.cb_w_enc)
+        if (e->parent() != child<QComboBox>(w, "cb_w_enc"))
             QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
-    QCOMPARE(w.e_w_pass->echoMode(), QLineEdit::Password);
-    QCOMPARE(w.edit_admin_pass->echoMode(), QLineEdit::Normal);
-    QCOMPARE(w.edit_admin_pass->placeholderText(), QStringLiteral("Admin password"));
-    QCOMPARE(w.list->model()->rowCount(), 0);
-    QVERIFY(!w.MultiView1->isVisible());
-    QCOMPARE(w.MultiView1->width(), 201);
-    QCOMPARE(w.timer_refresh->interval(), 60000);
-    QVERIFY(w.timer_refresh->isActive());
-    QVERIFY(!w.server->isActive());
+    QCOMPARE(child<QLineEdit>(w, "e_w_pass")->echoMode(), QLineEdit::Password);
+    QCOMPARE(child<QLineEdit>(w, "edit_admin_pass")->echoMode(), QLineEdit::Normal);
+    QCOMPARE(child<QLineEdit>(w, "edit_admin_pass")->placeholderText(),
+             QStringLiteral("Admin password"));
+    QCOMPARE(child<DeviceListView>(w, "list")->model()->rowCount(), 0);
+    QVERIFY(!child<InfoPopover>(w, "MultiView1")->isVisible());
+    QCOMPARE(child<InfoPopover>(w, "MultiView1")->width(), 201);
+    QCOMPARE(child<QTimer>(w, "timer_refresh")->interval(), 60000);
+    QVERIFY(child<QTimer>(w, "timer_refresh")->isActive());
+    QVERIFY(!child<UdpEndpoint>(w, "server")->isActive());
 }
 
 void MainWindowTest::layout_keyPlacesAndSizes_data()
@@ -157,10 +161,10 @@ void MainWindowTest::layout_keyPlacesAndSizes()
 void MainWindowTest::layout_titleBandIsDarkBlue()
 {
     FormFixture f;
-    const QImage band = f.form->panel_top->grab().toImage();
+    const QImage band = child<QFrame>(*f.form, "panel_top")->grab().toImage();
     // Left of the centred title text, inside the border.
     QCOMPARE(QColor(band.pixel(20, 24)), QColor(0x00, 0x33, 0x77));
-    const QImage panel2 = f.form->Panel2->grab().toImage();
+    const QImage panel2 = child<QFrame>(*f.form, "Panel2")->grab().toImage();
     QCOMPARE(QColor(panel2.pixel(240, 100)), QColor(0xFE, 0xFE, 0xFE));
 }
 
@@ -168,19 +172,23 @@ void MainWindowTest::resize_onlyTheListGrows()
 {
     FormFixture f;
     TForm1& w = *f.form;
-    const int switchGap = w.Panel1->width() - w.Switch1->geometry().right();
-    const int labelGap = w.Panel1->width() - w.Label1->geometry().right();
+    const int switchGap =
+        child<QFrame>(w, "Panel1")->width() - child<Switch>(w, "Switch1")->geometry().right();
+    const int labelGap =
+        child<QFrame>(w, "Panel1")->width() - child<QLabel>(w, "Label1")->geometry().right();
     w.show();
     w.resize(1189, 807);
     QTRY_COMPARE(w.size(), QSize(1189, 807));
-    QCOMPARE(w.panel_top->geometry(), QRect(0, 0, 1189, 49));
-    QCOMPARE(w.panel_config->geometry(), QRect(819, 49, 370, 758));
-    QCOMPARE(w.list->geometry(), QRect(0, 51, 819, 707));
-    QCOMPARE(w.Panel1->width() - w.Switch1->geometry().right(), switchGap);
-    QCOMPARE(w.Panel1->width() - w.Label1->geometry().right(), labelGap);
-    QCOMPARE(w.button_refresh->pos(), QPoint(8, 11));
-    QCOMPARE(w.bt_net_refresh->geometry(), QRect(320, 0, 50, 50));
-    QCOMPARE(w.Panel2->geometry(), QRect(0, 643, 370, 115));
+    QCOMPARE(child<QFrame>(w, "panel_top")->geometry(), QRect(0, 0, 1189, 49));
+    QCOMPARE(child<SettingsPanel>(w, "panel_config")->geometry(), QRect(819, 49, 370, 758));
+    QCOMPARE(child<DeviceListView>(w, "list")->geometry(), QRect(0, 51, 819, 707));
+    QCOMPARE(child<QFrame>(w, "Panel1")->width() - child<Switch>(w, "Switch1")->geometry().right(),
+             switchGap);
+    QCOMPARE(child<QFrame>(w, "Panel1")->width() - child<QLabel>(w, "Label1")->geometry().right(),
+             labelGap);
+    QCOMPARE(child<QPushButton>(w, "button_refresh")->pos(), QPoint(8, 11));
+    QCOMPARE(child<QToolButton>(w, "bt_net_refresh")->geometry(), QRect(320, 0, 50, 50));
+    QCOMPARE(child<QFrame>(w, "Panel2")->geometry(), QRect(0, 643, 370, 115));
     w.close();
 }
 
@@ -188,9 +196,18 @@ void MainWindowTest::tabOrder_followsTheLayout()
 {
     FormFixture f;
     TForm1& w = *f.form;
-    const QList<QWidget*> expected = {w.button_refresh, w.Switch1,  w.list,     w.TabControl1,
-                                      w.s_w_ap,         w.e_w_ssid, w.cb_w_enc, w.e_w_pass,
-                                      w.s_w_dhcp,       w.e_w_ip,   w.e_w_mask, w.e_w_gw};
+    const QList<QWidget*> expected = {child<QPushButton>(w, "button_refresh"),
+                                      child<Switch>(w, "Switch1"),
+                                      child<DeviceListView>(w, "list"),
+                                      child<QTabWidget>(w, "TabControl1"),
+                                      child<Switch>(w, "s_w_ap"),
+                                      child<QLineEdit>(w, "e_w_ssid"),
+                                      child<QComboBox>(w, "cb_w_enc"),
+                                      child<QLineEdit>(w, "e_w_pass"),
+                                      child<Switch>(w, "s_w_dhcp"),
+                                      child<QLineEdit>(w, "e_w_ip"),
+                                      child<QLineEdit>(w, "e_w_mask"),
+                                      child<QLineEdit>(w, "e_w_gw")};
     QWidget* at = expected.first();
     for (qsizetype i = 1; i < expected.size(); ++i) {
         do
@@ -198,7 +215,8 @@ void MainWindowTest::tabOrder_followsTheLayout()
         while (at->focusPolicy() == Qt::NoFocus || !expected.contains(at));
         QCOMPARE(at->objectName(), expected[i]->objectName());
     }
-    QCOMPARE(w.edit_admin_pass->nextInFocusChain(), w.b_save);
+    QCOMPARE(child<QLineEdit>(w, "edit_admin_pass")->nextInFocusChain(),
+             child<QPushButton>(w, "b_save"));
 }
 
 void MainWindowTest::switch_clickEventOnlyFromTheUser()
@@ -223,14 +241,14 @@ void MainWindowTest::switch_clickEventOnlyFromTheUser()
 void MainWindowTest::edits_changeEventOnlyOnRealChange()
 {
     FormFixture f;
-    QSignalSpy ssid(f.form->e_w_ssid, &QLineEdit::textChanged);
-    QSignalSpy encryption(f.form->cb_w_enc, &QComboBox::currentIndexChanged);
-    f.form->e_w_ssid->setText(QStringLiteral("Office"));
-    f.form->e_w_ssid->setText(QStringLiteral("Office"));
-    QTest::keyClick(f.form->e_w_ssid, Qt::Key_X);
+    QSignalSpy ssid(child<QLineEdit>(*f.form, "e_w_ssid"), &QLineEdit::textChanged);
+    QSignalSpy encryption(child<QComboBox>(*f.form, "cb_w_enc"), &QComboBox::currentIndexChanged);
+    child<QLineEdit>(*f.form, "e_w_ssid")->setText(QStringLiteral("Office"));
+    child<QLineEdit>(*f.form, "e_w_ssid")->setText(QStringLiteral("Office"));
+    QTest::keyClick(child<QLineEdit>(*f.form, "e_w_ssid"), Qt::Key_X);
     QCOMPARE(ssid.count(), 2);
-    f.form->cb_w_enc->setCurrentIndex(2);
-    f.form->cb_w_enc->setCurrentIndex(2);
+    child<QComboBox>(*f.form, "cb_w_enc")->setCurrentIndex(2);
+    child<QComboBox>(*f.form, "cb_w_enc")->setCurrentIndex(2);
     QCOMPARE(encryption.count(), 1);
 }
 
@@ -238,7 +256,7 @@ void MainWindowTest::timer_firstSearchAfterOneInterval()
 {
     FormFixture f(/*refreshIntervalMs=*/300);
     f.form->show();
-    QVERIFY(f.form->server->isActive());
+    QVERIFY(child<UdpEndpoint>(*f.form, "server")->isActive());
     QVERIFY(f.broadcasts.receiveFor(100).empty()); // nothing is sent at start-up
     const auto first = f.broadcasts.receive(3000);
     QVERIFY(first);
@@ -251,19 +269,19 @@ void MainWindowTest::switch1_offStopsSearchesButButtonStillSearches()
 {
     FormFixture f(/*refreshIntervalMs=*/200);
     f.form->show();
-    QTest::mouseClick(f.form->Switch1, Qt::LeftButton);
-    QVERIFY(!f.form->Switch1->isChecked());
-    QVERIFY(!f.form->timer_refresh->isActive());
+    QTest::mouseClick(child<Switch>(*f.form, "Switch1"), Qt::LeftButton);
+    QVERIFY(!child<Switch>(*f.form, "Switch1")->isChecked());
+    QVERIFY(!child<QTimer>(*f.form, "timer_refresh")->isActive());
     QVERIFY(f.broadcasts.receiveFor(600).empty());
 
-    QTest::mouseClick(f.form->button_refresh, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "button_refresh"), Qt::LeftButton);
     const auto search = f.broadcasts.receive(1000);
     QVERIFY(search);
     QCOMPARE(search->bytes, std::string("find_QUORIX"));
 
-    QTest::mouseClick(f.form->Switch1, Qt::LeftButton);
-    QVERIFY(f.form->timer_refresh->isActive());
-    QVERIFY(f.form->timer_refresh->remainingTime() > 100); // a new full interval
+    QTest::mouseClick(child<Switch>(*f.form, "Switch1"), Qt::LeftButton);
+    QVERIFY(child<QTimer>(*f.form, "timer_refresh")->isActive());
+    QVERIFY(child<QTimer>(*f.form, "timer_refresh")->remainingTime() > 100); // a new full interval
     QVERIFY(f.broadcasts.receive(3000));
     f.form->close();
 }
@@ -306,23 +324,24 @@ void MainWindowTest::unlock()
                                                          : "no;Net;wpa;secret123;no;;;;no;;;;"));
     f.clickRow(0);
     TForm1& w = *f.form;
-    QVERIFY(!w.TabControl1->isTabEnabled(1));
-    QCOMPARE(w.s_w_dhcp->isVisible(), !accessPoint);
+    QVERIFY(!child<QTabWidget>(w, "TabControl1")->isTabEnabled(1));
+    QCOMPARE(child<Switch>(w, "s_w_dhcp")->isVisible(), !accessPoint);
 
-    QTest::mouseClick(w.label_top, button, modifiers, QPoint(20, 20));
-    QCOMPARE(w.TabControl1->isTabEnabled(1), unlocked);
+    QTest::mouseClick(child<QLabel>(w, "label_top"), button, modifiers, QPoint(20, 20));
+    QCOMPARE(child<QTabWidget>(w, "TabControl1")->isTabEnabled(1), unlocked);
     if (accessPoint) {
-        QCOMPARE(w.s_w_dhcp->isVisible(), changeSubnetShown);
-        QCOMPARE(w.l_w_dhcp->isVisible(), changeSubnetShown);
-        QCOMPARE(w.l_w_dhcp->text(), changeSubnetShown ? QStringLiteral("Change subnet")
-                                                       : QStringLiteral("Enable DHCP"));
+        QCOMPARE(child<Switch>(w, "s_w_dhcp")->isVisible(), changeSubnetShown);
+        QCOMPARE(child<QLabel>(w, "l_w_dhcp")->isVisible(), changeSubnetShown);
+        QCOMPARE(child<QLabel>(w, "l_w_dhcp")->text(), changeSubnetShown
+                                                           ? QStringLiteral("Change subnet")
+                                                           : QStringLiteral("Enable DHCP"));
     } else {
-        QCOMPARE(w.l_w_dhcp->text(), QStringLiteral("Enable DHCP"));
-        QVERIFY(w.l_w_dhcp->isVisible());
+        QCOMPARE(child<QLabel>(w, "l_w_dhcp")->text(), QStringLiteral("Enable DHCP"));
+        QVERIFY(child<QLabel>(w, "l_w_dhcp")->isVisible());
     }
     // The unlock lasts until the panel is loaded again.
     f.clickRow(0);
-    QVERIFY(!w.TabControl1->isTabEnabled(1));
+    QVERIFY(!child<QTabWidget>(w, "TabControl1")->isTabEnabled(1));
     w.close();
 }
 
@@ -358,8 +377,8 @@ void MainWindowTest::errorBox_sendFailureIsShownAndProgramGoesOn()
     // Never shown, so never bound: every send fails as a refused send would.
     FormFixture f;
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->button_refresh, Qt::LeftButton);
-    QTest::mouseClick(f.form->button_refresh, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "button_refresh"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "button_refresh"), Qt::LeftButton);
     QCOMPARE(dialogs.shown.size(), 2);
     QCOMPARE(dialogs.shown[0].kind, DialogKind::Error);
     QCOMPARE(dialogs.shown[0].text, QStringLiteral("Socket is not bound."));
@@ -439,7 +458,7 @@ void MainWindowTest::bindConflict_oneBoxForAsLongAsItIsOpenAndNothingSent()
              (QList<ShownDialog>{{QStringLiteral("Could not bind socket. Address and port are "
                                                  "already in use."),
                                   DialogKind::Error}}));
-    QVERIFY(!second.timer_refresh->isActive());
+    QVERIFY(!child<QTimer>(second, "timer_refresh")->isActive());
     QVERIFY(first.broadcasts.receiveFor(100).empty());
     second.close();
     first.form->close();

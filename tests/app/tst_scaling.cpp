@@ -117,7 +117,7 @@ void ScalingTest::partLiesInsideItsPanel()
     QFETCH(QString, page);
     TForm1& form = *fixture_->form;
     if (!page.isEmpty())
-        form.TabControl1->setCurrentWidget(part(page));
+        child<QTabWidget>(form, "TabControl1")->setCurrentWidget(part(page));
     QWidget* inner = part(partName);
     QWidget* panel = part(panelName);
     QVERIFY(inner && panel);
@@ -132,7 +132,7 @@ void ScalingTest::partLiesInsideItsPanel()
                             .arg(panel->width())
                             .arg(panel->height())));
     QVERIFY(inner->isVisibleTo(&form));
-    form.TabControl1->setCurrentWidget(form.TabWifi);
+    child<QTabWidget>(form, "TabControl1")->setCurrentWidget(child<QWidget>(form, "TabWifi"));
 }
 
 void ScalingTest::textFits_data()
@@ -159,13 +159,13 @@ void ScalingTest::textFits()
 
 void ScalingTest::tabTitlesFit()
 {
-    const QTabBar* bar = fixture_->form->TabControl1->tabBar();
+    const QTabBar* bar = child<QTabWidget>(*fixture_->form, "TabControl1")->tabBar();
     for (int i = 0; i < bar->count(); ++i) {
         const int needed = bar->fontMetrics().horizontalAdvance(bar->tabText(i));
         QVERIFY2(needed < bar->tabRect(i).width(), qPrintable(bar->tabText(i)));
     }
     // The text of the note wraps within its height.
-    const QLabel* note = fixture_->form->Label2;
+    const QLabel* note = child<QLabel>(*fixture_->form, "Label2");
     QVERIFY(note->heightForWidth(note->width()) <= note->height());
 }
 
@@ -191,12 +191,15 @@ void ScalingTest::controlHasAccessibleNameAndDescription_data()
                !widget->objectName().startsWith(QStringLiteral("qt_"));
     };
     QList<QWidget*> controls = form->findChildren<QWidget*>();
-    controls.append({form->MultiView1, form->TabWifi, form->TabEthernet, form->Image1});
+    controls.append({child<InfoPopover>(*form, "MultiView1"), child<QWidget>(*form, "TabWifi"),
+                     child<QWidget>(*form, "TabEthernet"), child<QLabel>(*form, "Image1")});
     QSet<QWidget*> listed;
     for (QWidget* widget : controls) {
         const bool reachable = widget->focusPolicy() & Qt::TabFocus;
-        const bool informs = widget == form->MultiView1 || widget == form->TabWifi ||
-                             widget == form->TabEthernet || widget == form->Image1;
+        const bool informs = widget == child<InfoPopover>(*form, "MultiView1") ||
+                             widget == child<QWidget>(*form, "TabWifi") ||
+                             widget == child<QWidget>(*form, "TabEthernet") ||
+                             widget == child<QLabel>(*form, "Image1");
         const bool ours = named(widget) && named(widget->parentWidget());
         if ((informs || (ours && reachable)) && !listed.contains(widget)) {
             listed.insert(widget);
@@ -219,7 +222,8 @@ void ScalingTest::labelNamesItsControl_data()
 {
     QTest::addColumn<QLabel*>("label");
     TForm1* form = fixture_->form.get();
-    for (QWidget* area : {static_cast<QWidget*>(form->Panel1), form->TabWifi, form->TabEthernet})
+    for (QWidget* area : {static_cast<QWidget*>(child<QFrame>(*form, "Panel1")),
+                          child<QWidget>(*form, "TabWifi"), child<QWidget>(*form, "TabEthernet")})
         for (QLabel* label : area->findChildren<QLabel*>())
             QTest::addRow("%s", qPrintable(label->objectName())) << label;
 }

@@ -39,18 +39,18 @@ Snapshot snapshot(FormFixture& f)
         for (auto field : kWebServerFields)
             s.record.push_back(f.servers.at(i).*field);
     TForm1& w = *f.form;
-    s.panel = QStringList{w.e_w_ssid->text(),
-                          w.e_w_pass->text(),
-                          w.e_w_ip->text(),
-                          w.e_w_mask->text(),
-                          w.e_w_gw->text(),
-                          w.e_eth_ip->text(),
-                          w.e_eth_mask->text(),
-                          w.e_eth_gw->text(),
-                          QString::number(w.cb_w_enc->currentIndex()),
-                          QString::number(w.s_w_ap->isChecked()),
-                          QString::number(w.s_w_dhcp->isChecked()),
-                          QString::number(w.s_eth_dhcp->isChecked())};
+    s.panel = QStringList{child<QLineEdit>(w, "e_w_ssid")->text(),
+                          child<QLineEdit>(w, "e_w_pass")->text(),
+                          child<QLineEdit>(w, "e_w_ip")->text(),
+                          child<QLineEdit>(w, "e_w_mask")->text(),
+                          child<QLineEdit>(w, "e_w_gw")->text(),
+                          child<QLineEdit>(w, "e_eth_ip")->text(),
+                          child<QLineEdit>(w, "e_eth_mask")->text(),
+                          child<QLineEdit>(w, "e_eth_gw")->text(),
+                          QString::number(child<QComboBox>(w, "cb_w_enc")->currentIndex()),
+                          QString::number(child<Switch>(w, "s_w_ap")->isChecked()),
+                          QString::number(child<Switch>(w, "s_w_dhcp")->isChecked()),
+                          QString::number(child<Switch>(w, "s_eth_dhcp")->isChecked())};
     s.writeTarget = w.writeTarget();
     return s;
 }
@@ -105,7 +105,7 @@ struct TwoDevices {
     void send(int row)
     {
         f.clickRow(row);
-        QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     }
 
     FormFixture f;
@@ -191,14 +191,14 @@ void SendTest::checks()
     f.announce(*device, announcement("QUORIX"));
     if (select) {
         f.clickRow(0);
-        f.form->e_w_ssid->setText(ssid);
-        f.form->e_w_pass->setText(wifiPassword);
+        child<QLineEdit>(*f.form, "e_w_ssid")->setText(ssid);
+        child<QLineEdit>(*f.form, "e_w_pass")->setText(wifiPassword);
     }
-    f.form->edit_admin_pass->setText(adminPassword);
+    child<QLineEdit>(*f.form, "edit_admin_pass")->setText(adminPassword);
     const Snapshot before = snapshot(f);
 
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     QCOMPARE(dialogs.shown, (QList<ShownDialog>{{expected, DialogKind::Warning}}));
     QVERIFY(f.broadcasts.receiveFor(100).empty());
     QVERIFY(snapshot(f) == before);
@@ -214,11 +214,11 @@ void SendTest::sixMessages_inOrder_scrambled_paced()
                                                "10.1.0.1;no;172.16.0.5;255.255.255.0;172.16.0.1;"));
     f.clickRow(0);
     TForm1& w = *f.form;
-    QTest::keyClicks(w.e_w_ssid, QStringLiteral("-2"));
-    QTest::keyClicks(w.edit_admin_pass, QStringLiteral("k3y"));
+    QTest::keyClicks(child<QLineEdit>(w, "e_w_ssid"), QStringLiteral("-2"));
+    QTest::keyClicks(child<QLineEdit>(w, "edit_admin_pass"), QStringLiteral("k3y"));
 
     DialogRecorder dialogs;
-    QTest::mouseClick(w.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w, "b_save"), Qt::LeftButton);
     QVERIFY(dialogs.shown.isEmpty());
     QCOMPARE(w.writeTarget(), std::string("127.0.0.3"));
 
@@ -266,7 +266,7 @@ void SendTest::emptyPassword_sendsUnscrambled()
     const auto device = f.device("127.0.0.3");
     f.announce(*device, announcement("ROUTER", "yes;Cafe;wpa;secret123;no;;;;no;;;;"));
     f.clickRow(0);
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     std::vector<std::string> sent;
     while (auto datagram = f.broadcasts.receive(500))
         sent.push_back(datagram->bytes);
@@ -292,7 +292,7 @@ void SendTest::success_showsConfirmationAndDropsTheDevice()
     QCOMPARE(f.servers.at(0).ip, std::string("127.0.0.3"));
     QCOMPARE(f.form->listModel()->rowCount(), 1);
     QCOMPARE(f.form->selectedIndex(), -1);
-    QVERIFY(f.form->e_w_ssid->text().isEmpty());
+    QVERIFY(child<QLineEdit>(*f.form, "e_w_ssid")->text().isEmpty());
     QVERIFY(f.form->writeTarget().empty());
     QVERIFY(!f.form->verdictBusy());
 
@@ -309,7 +309,7 @@ void SendTest::error_showsIncorrectPasswordAndKeepsTheDevice()
     f.announce(*a, announcement("QUORIX"));
     f.clickRow(0);
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
 
     a->sendTo("Write Error: bad key, no Success", kToolAddress, f.port);
     QTRY_COMPARE(dialogs.shown.size(), 1);
@@ -357,7 +357,7 @@ void SendTest::verdicts_ignored()
     f.clickRow(0);
     DialogRecorder dialogs;
     if (sendFirst)
-        QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     (from == "127.0.0.3" ? *a : *other).sendTo(text.toStdString(), kToolAddress, f.port);
     flush(f);
     QVERIFY(dialogs.shown.isEmpty());
@@ -372,7 +372,7 @@ void SendTest::verdict_whileBoxOpen_isHeldAndThenIgnored()
     const auto a = f.device("127.0.0.3");
     f.announce(*a, announcement("QUORIX"));
     f.clickRow(0);
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
 
     bool busyWhileOpen = false;
     int boxesWhileOpen = 0;
@@ -421,7 +421,7 @@ void SendTest::sendFailure_isShownAsAnError()
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
 
     // The socket is gone: the platform refuses the first message of the next write.
-    f.form->server->stop();
+    child<UdpEndpoint>(*f.form, "server")->stop();
     DialogRecorder dialogs;
     t.send(1);
     QCOMPARE(dialogs.shown, (QList<ShownDialog>{{"Socket is not bound.", DialogKind::Error}}));
@@ -484,9 +484,9 @@ void SendTest::sixMessages_literalFiles()
     const auto device = f.device("127.0.0.3");
     f.announce(*device, announcement(model.toStdString(), settings.toStdString()));
     f.clickRow(0);
-    QTest::keyClicks(f.form->edit_admin_pass, adminPassword);
+    QTest::keyClicks(child<QLineEdit>(*f.form, "edit_admin_pass"), adminPassword);
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     QCOMPARE(dialogs.shown, QList<ShownDialog>{});
     const std::vector<Received> sent = receiveWrite(f);
     QCOMPARE(unscrambled(sent, adminPassword.toStdString()), expected);
@@ -503,8 +503,8 @@ void SendTest::scrambledOnTheWire_literalBytes()
     const auto device = f.device("127.0.0.3");
     f.announce(*device, announcement("QUORIX", kOfficeSettings));
     f.clickRow(0);
-    QTest::keyClicks(f.form->edit_admin_pass, QStringLiteral("k3y"));
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::keyClicks(child<QLineEdit>(*f.form, "edit_admin_pass"), QStringLiteral("k3y"));
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     const std::vector<Received> sent = receiveWrite(f);
     QCOMPARE(sent.size(), kWriteMessageCount);
     // The marker "127.0.0.3\ncreate_file\n/Talvonex/actualizado\n", each byte exclusive-or the
@@ -540,11 +540,11 @@ void SendTest::strayGesture_writesTheSelectedDevicesOwnSettings()
     f.announce(*b, announcement("QUORIX", "no;Warehouse;wpa;other-key;no;10.9.0.7;255.255.255.0;"
                                           "10.9.0.1;no;172.31.0.7;255.255.255.0;172.31.0.1;"));
     f.clickRow(0);
-    ListGestures gestures(f.form->list);
+    ListGestures gestures(child<DeviceListView>(*f.form, "list"));
     gesture(gestures);
-    QTest::keyClicks(f.form->edit_admin_pass, QStringLiteral("k3y"));
+    QTest::keyClicks(child<QLineEdit>(*f.form, "edit_admin_pass"), QStringLiteral("k3y"));
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     QCOMPARE(dialogs.shown, QList<ShownDialog>{});
     QCOMPARE(unscrambled(receiveWrite(f), "k3y"), kQuorixClientStaticEthernet);
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
@@ -558,11 +558,11 @@ void SendTest::panelShowingAnotherDevice_refusesAndSendsNothing()
     FormFixture& f = t.f;
     f.clickRow(0);
     // Should the selection ever move without the panel following, "Send" must not mix the two.
-    DeviceListView* view = f.form->list;
+    DeviceListView* view = child<DeviceListView>(*f.form, "list");
     view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
     const Snapshot before = snapshot(f);
     DialogRecorder dialogs;
-    QTest::mouseClick(f.form->b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     QCOMPARE(dialogs.shown,
              (QList<ShownDialog>{{QStringLiteral("The settings shown are not those of the selected "
                                                  "device. Nothing was sent: click the device in "
@@ -571,7 +571,7 @@ void SendTest::panelShowingAnotherDevice_refusesAndSendsNothing()
     QVERIFY(f.broadcasts.receiveFor(100).empty());
     QVERIFY(snapshot(f) == before);
     // Nor does an edit made meanwhile land in the device that is selected but not shown.
-    f.form->e_w_ssid->setText(QStringLiteral("Typed"));
+    child<QLineEdit>(*f.form, "e_w_ssid")->setText(QStringLiteral("Typed"));
     QCOMPARE(f.servers.at(1).w_ssid, std::string("Office"));
 }
 

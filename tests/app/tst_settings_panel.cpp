@@ -137,28 +137,35 @@ void SettingsPanelTest::showSettings()
     // Announcements lower-case the flags; the settings reply stores them as sent, so the
     // reply is what puts a capital YES into the record.
     f->announce(*peer, announcement(model.toStdString()));
-    f->form->TabControl1->setCurrentIndex(1);
+    child<QTabWidget>(*f->form, "TabControl1")->setCurrentIndex(1);
     f->clickRow(0);
     peer->sendTo("network_response;" + settingsParts(settings), kToolAddress, f->port);
     QTRY_COMPARE(QString::fromStdString(f->servers.at(0).w_ssid), settings[1]);
 
     TForm1& w = *f->form;
-    QCOMPARE((QStringList{w.e_w_ip->text(), w.e_w_mask->text(), w.e_w_gw->text()}), wifiEdits);
-    for (QLineEdit* e : {w.e_w_ip, w.e_w_mask, w.e_w_gw})
+    QCOMPARE(
+        (QStringList{child<QLineEdit>(w, "e_w_ip")->text(), child<QLineEdit>(w, "e_w_mask")->text(),
+                     child<QLineEdit>(w, "e_w_gw")->text()}),
+        wifiEdits);
+    for (QLineEdit* e : {child<QLineEdit>(w, "e_w_ip"), child<QLineEdit>(w, "e_w_mask"),
+                         child<QLineEdit>(w, "e_w_gw")})
         QCOMPARE(e->isEnabled(), wifiEditsEnabled);
-    QCOMPARE(w.cb_w_enc->currentIndex(), encryption);
-    QCOMPARE(w.cb_w_enc->isEnabled(), encryptionEnabled);
-    QCOMPARE(!w.s_w_dhcp->isHidden(), !dhcpLabel.isEmpty());
-    QCOMPARE(!w.l_w_dhcp->isHidden(), !dhcpLabel.isEmpty());
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->currentIndex(), encryption);
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->isEnabled(), encryptionEnabled);
+    QCOMPARE(!child<Switch>(w, "s_w_dhcp")->isHidden(), !dhcpLabel.isEmpty());
+    QCOMPARE(!child<QLabel>(w, "l_w_dhcp")->isHidden(), !dhcpLabel.isEmpty());
     if (!dhcpLabel.isEmpty())
-        QCOMPARE(w.l_w_dhcp->text(), dhcpLabel);
-    QCOMPARE(w.TabControl1->isTabEnabled(1), ethernetTab);
+        QCOMPARE(child<QLabel>(w, "l_w_dhcp")->text(), dhcpLabel);
+    QCOMPARE(child<QTabWidget>(w, "TabControl1")->isTabEnabled(1), ethernetTab);
     if (!ethernetTab)
-        QCOMPARE(w.TabControl1->currentIndex(), 0);
-    QCOMPARE((QStringList{w.e_eth_ip->text(), w.e_eth_mask->text(), w.e_eth_gw->text()}),
+        QCOMPARE(child<QTabWidget>(w, "TabControl1")->currentIndex(), 0);
+    QCOMPARE((QStringList{child<QLineEdit>(w, "e_eth_ip")->text(),
+                          child<QLineEdit>(w, "e_eth_mask")->text(),
+                          child<QLineEdit>(w, "e_eth_gw")->text()}),
              ethernetEdits);
-    for (QLineEdit* e : {w.e_eth_ip, w.e_eth_mask, w.e_eth_gw})
-        QCOMPARE(e->isEnabledTo(w.TabEthernet), ethernetEditsEnabled);
+    for (QLineEdit* e : {child<QLineEdit>(w, "e_eth_ip"), child<QLineEdit>(w, "e_eth_mask"),
+                         child<QLineEdit>(w, "e_eth_gw")})
+        QCOMPARE(e->isEnabledTo(child<QWidget>(w, "TabEthernet")), ethernetEditsEnabled);
 
     // What the panel shows in edits and the drop-down has reached the record; switches have not.
     const WebServer& r = f->servers.at(0);
@@ -189,7 +196,7 @@ void SettingsPanelTest::encryptionWord()
     QFETCH(QString, afterLoad);
     const WebServer& r =
         listAndSelect("QUORIX", "no;Net;" + stored.toStdString() + ";secret123;yes;;;;yes;;;;");
-    QCOMPARE(f->form->cb_w_enc->currentIndex(), index);
+    QCOMPARE(child<QComboBox>(*f->form, "cb_w_enc")->currentIndex(), index);
     QCOMPARE(QString::fromStdString(r.w_enc), afterLoad);
 }
 
@@ -197,13 +204,13 @@ void SettingsPanelTest::changeSubnetSwitch_choosesTheAccessPointSubnet()
 {
     const WebServer& r = listAndSelect("QUORIX", "yes;Net;wpa;secret123;no;;;;no;;;;");
     TForm1& w = *f->form;
-    QCOMPARE(w.e_w_ip->text(), QStringLiteral("192.168.0.1"));
-    QTest::mouseClick(w.s_w_dhcp, Qt::LeftButton);
+    QCOMPARE(child<QLineEdit>(w, "e_w_ip")->text(), QStringLiteral("192.168.0.1"));
+    QTest::mouseClick(child<Switch>(w, "s_w_dhcp"), Qt::LeftButton);
     QCOMPARE(r.w_dhcp, std::string("yes"));
-    QCOMPARE(w.e_w_ip->text(), QStringLiteral("192.168.1.1"));
+    QCOMPARE(child<QLineEdit>(w, "e_w_ip")->text(), QStringLiteral("192.168.1.1"));
     QCOMPARE(r.w_ip, std::string("192.168.1.1"));
     QCOMPARE(r.w_gw, std::string("192.168.1.1"));
-    QTest::mouseClick(w.s_w_dhcp, Qt::LeftButton);
+    QTest::mouseClick(child<Switch>(w, "s_w_dhcp"), Qt::LeftButton);
     QCOMPARE(r.w_dhcp, std::string("no"));
     QCOMPARE(r.w_ip, std::string("192.168.0.1"));
 }
@@ -213,35 +220,35 @@ void SettingsPanelTest::accessPointSwitch_forcesWpaAndDefaultsIntoTheRecord()
     const WebServer& r =
         listAndSelect("QUORIX", "no;Net;wep;12345;no;10.1.1.5;255.255.0.0;10.1.1.1;no;;;;");
     TForm1& w = *f->form;
-    QTest::mouseClick(w.s_w_ap, Qt::LeftButton);
+    QTest::mouseClick(child<Switch>(w, "s_w_ap"), Qt::LeftButton);
     QCOMPARE(r.w_ap, std::string("yes"));
     QCOMPARE(r.w_enc, std::string("wpa"));
     QCOMPARE(r.w_ip, std::string("192.168.0.1"));
     QCOMPARE(r.w_mask, std::string("255.255.255.0"));
-    QVERIFY(!w.cb_w_enc->isEnabled());
+    QVERIFY(!child<QComboBox>(w, "cb_w_enc")->isEnabled());
     // Leaving access-point mode does not bring the old addresses back.
-    QTest::mouseClick(w.s_w_ap, Qt::LeftButton);
+    QTest::mouseClick(child<Switch>(w, "s_w_ap"), Qt::LeftButton);
     QCOMPARE(r.w_ap, std::string("no"));
     QCOMPARE(r.w_ip, std::string("192.168.0.1"));
-    QCOMPARE(w.cb_w_enc->currentIndex(), 2);
-    QVERIFY(w.cb_w_enc->isEnabled());
+    QCOMPARE(child<QComboBox>(w, "cb_w_enc")->currentIndex(), 2);
+    QVERIFY(child<QComboBox>(w, "cb_w_enc")->isEnabled());
 }
 
 void SettingsPanelTest::typing_updatesTheRecordAtEveryKeystroke()
 {
     const WebServer& r = listAndSelect("QUORIX", "no;;wpa;secret123;no;;;;no;;;;");
     TForm1& w = *f->form;
-    QTest::keyClick(w.e_w_ssid, Qt::Key_A);
+    QTest::keyClick(child<QLineEdit>(w, "e_w_ssid"), Qt::Key_A);
     QCOMPARE(r.w_ssid, std::string("a"));
-    QTest::keyClick(w.e_w_ssid, Qt::Key_B);
+    QTest::keyClick(child<QLineEdit>(w, "e_w_ssid"), Qt::Key_B);
     QCOMPARE(r.w_ssid, std::string("ab"));
-    QTest::keyClicks(w.e_eth_ip, QStringLiteral("10.9.9.9"));
+    QTest::keyClicks(child<QLineEdit>(w, "e_eth_ip"), QStringLiteral("10.9.9.9"));
     QCOMPARE(r.eth_ip, std::string("10.9.9.9"));
-    w.cb_w_enc->setCurrentIndex(0);
+    child<QComboBox>(w, "cb_w_enc")->setCurrentIndex(0);
     QCOMPARE(r.w_enc, std::string("open"));
-    QTest::mouseClick(w.s_eth_dhcp, Qt::LeftButton);
+    QTest::mouseClick(child<Switch>(w, "s_eth_dhcp"), Qt::LeftButton);
     QCOMPARE(r.eth_dhcp, std::string("yes"));
-    QVERIFY(!w.e_eth_ip->isEnabled());
+    QVERIFY(!child<QLineEdit>(w, "e_eth_ip")->isEnabled());
 }
 
 void SettingsPanelTest::edits_withoutSelection_storeNothing()
@@ -249,9 +256,9 @@ void SettingsPanelTest::edits_withoutSelection_storeNothing()
     f->announce(*peer, announcement("QUORIX"));
     const WebServer before = f->servers.at(0);
     TForm1& w = *f->form;
-    QTest::keyClicks(w.e_w_ssid, QStringLiteral("typed"));
-    QTest::mouseClick(w.s_w_ap, Qt::LeftButton);
-    w.cb_w_enc->setCurrentIndex(1);
+    QTest::keyClicks(child<QLineEdit>(w, "e_w_ssid"), QStringLiteral("typed"));
+    QTest::mouseClick(child<Switch>(w, "s_w_ap"), Qt::LeftButton);
+    child<QComboBox>(w, "cb_w_enc")->setCurrentIndex(1);
     const WebServer& after = f->servers.at(0);
     for (auto field : kWebServerFields)
         QCOMPARE(after.*field, before.*field);
@@ -261,11 +268,12 @@ void SettingsPanelTest::unlockLastsUntilTheNextLoad()
 {
     listAndSelect("ROUTER", "yes;Net;wpa;secret123;no;;;;no;;;;");
     TForm1& w = *f->form;
-    QTest::mouseClick(w.label_top, Qt::LeftButton, Qt::ControlModifier, QPoint(10, 10));
-    QVERIFY(w.TabControl1->isTabEnabled(1));
-    QVERIFY(w.s_w_dhcp->isVisible());
-    QTest::mouseClick(w.s_w_ap, Qt::LeftButton); // reloads the panel
-    QVERIFY(!w.TabControl1->isTabEnabled(1));
+    QTest::mouseClick(child<QLabel>(w, "label_top"), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(10, 10));
+    QVERIFY(child<QTabWidget>(w, "TabControl1")->isTabEnabled(1));
+    QVERIFY(child<Switch>(w, "s_w_dhcp")->isVisible());
+    QTest::mouseClick(child<Switch>(w, "s_w_ap"), Qt::LeftButton); // reloads the panel
+    QVERIFY(!child<QTabWidget>(w, "TabControl1")->isTabEnabled(1));
 }
 
 void SettingsPanelTest::settingsRequest_goesToTheSelectedDeviceOnly()
@@ -274,12 +282,12 @@ void SettingsPanelTest::settingsRequest_goesToTheSelectedDeviceOnly()
     f->announce(*peer, announcement("QUORIX"));
     f->announce(*second, announcement("QUORIX"));
 
-    QTest::mouseClick(f->form->bt_net_refresh, Qt::LeftButton);
+    QTest::mouseClick(child<QToolButton>(*f->form, "bt_net_refresh"), Qt::LeftButton);
     QVERIFY(peer->receiveFor(100).empty());
     QVERIFY(second->receiveFor(50).empty());
 
     f->clickRow(1);
-    QTest::mouseClick(f->form->bt_net_refresh, Qt::LeftButton);
+    QTest::mouseClick(child<QToolButton>(*f->form, "bt_net_refresh"), Qt::LeftButton);
     const auto request = second->receive();
     QVERIFY(request);
     QCOMPARE(request->bytes, std::string("get_network"));
@@ -315,7 +323,7 @@ void SettingsPanelTest::settingsReply()
     f->clickRow(0);
     const WebServer& r = f->servers.at(0);
     QCOMPARE(r.w_ssid, std::string(stored ? "New" : "Old"));
-    QCOMPARE(f->form->e_w_ssid->text(), QString::fromStdString(r.w_ssid));
+    QCOMPARE(child<QLineEdit>(*f->form, "e_w_ssid")->text(), QString::fromStdString(r.w_ssid));
     QCOMPARE(r.eth_ip, std::string(stored ? "2.2.2.2" : ""));
 }
 
@@ -328,7 +336,7 @@ void SettingsPanelTest::settingsReply_fromUnselectedDevice_updatesOnlyItsRecord(
     f->clickRow(0);
     second->sendTo("network_response;no;Second;wpa;pass1234;yes;;;;yes;;;;", kToolAddress, f->port);
     QTRY_COMPARE(f->servers.at(1).w_ssid, std::string("Second"));
-    QCOMPARE(f->form->e_w_ssid->text(), QStringLiteral("Office"));
+    QCOMPARE(child<QLineEdit>(*f->form, "e_w_ssid")->text(), QStringLiteral("Office"));
     QCOMPARE(f->form->selectedIndex(), 0);
 
     stranger->sendTo("network_response;no;Stranger;wpa;pass1234;yes;;;;yes;;;;", kToolAddress,
@@ -337,7 +345,7 @@ void SettingsPanelTest::settingsReply_fromUnselectedDevice_updatesOnlyItsRecord(
     QCOMPARE(f->servers.find("127.0.0.5")->w_ssid, std::string("Office"));
 
     f->clickRow(1);
-    QCOMPARE(f->form->e_w_ssid->text(), QStringLiteral("Second"));
+    QCOMPARE(child<QLineEdit>(*f->form, "e_w_ssid")->text(), QStringLiteral("Second"));
 }
 
 QTEST_MAIN(SettingsPanelTest)

@@ -2,6 +2,7 @@
 
 #include "app/device_list_model.h"
 #include "app/device_list_view.h"
+#include "window_widgets.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -78,27 +79,31 @@ QStringList FaultWindow::captions() const
 
 void FaultWindow::clickRow(int row)
 {
-    const QRect rect = form.list->visualRect(form.listModel()->index(row));
-    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(60, 0));
+    const QRect rect =
+        child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(row));
+    QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {},
+                      rect.center() - QPoint(60, 0));
 }
 
 void FaultWindow::openPopover(int row)
 {
-    const QPoint button = form.list->infoButtonRect(form.listModel()->index(row)).center();
-    QTest::mouseMove(form.list->viewport(), button);
-    QTest::mouseClick(form.list->viewport(), Qt::LeftButton, {}, button);
+    const QPoint button =
+        child<DeviceListView>(form, "list")->infoButtonRect(form.listModel()->index(row)).center();
+    QTest::mouseMove(child<DeviceListView>(form, "list")->viewport(), button);
+    QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {}, button);
 }
 
 void FaultWindow::clearList()
 {
-    QWidget* viewport = form.list->viewport();
+    QWidget* viewport = child<DeviceListView>(form, "list")->viewport();
     const QPoint at(30, 10);
     QContextMenuEvent request(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
     QApplication::sendEvent(viewport, &request);
-    QMenu* menu = form.PopupMenu1;
+    QMenu* menu = child<QMenu>(form, "PopupMenu1");
     if (!QTest::qWaitFor([menu] { return menu->isVisible(); }))
         throw std::runtime_error("the list's context menu did not open");
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(form.MenuItem1).center());
+    QTest::mouseClick(menu, Qt::LeftButton, {},
+                      menu->actionGeometry(child<QAction>(form, "MenuItem1")).center());
 }
 
 PlatformNotesFilter::PlatformNotesFilter()

@@ -4,6 +4,7 @@
 // the things a user does with it.
 
 #include "app/tform1.h"
+#include "window_widgets.h"
 
 #include <QStringList>
 #include <QtGlobal>

@@ -119,10 +119,10 @@ void FaultBigValuesTest::bigValue_storedExactlyAndShown()
     expected[static_cast<std::size_t>(field)] = big;
 
     w.openPopover(0);
-    QTRY_VERIFY(w.form.MultiView1->isVisible());
+    QTRY_VERIFY(child<InfoPopover>(w.form, "MultiView1")->isVisible());
     // Painted once, with the value in it.
     QVERIFY(!w.form.grab().isNull());
-    QVERIFY(!w.form.MultiView1->grab().isNull());
+    QVERIFY(!child<InfoPopover>(w.form, "MultiView1")->grab().isNull());
 
     for (std::size_t k = 0; k < expected.size(); ++k)
         QCOMPARE(w.servers.at(0).*kWebServerFields[k], expected[k]);
@@ -130,7 +130,8 @@ void FaultBigValuesTest::bigValue_storedExactlyAndShown()
         if (where == "caption") {
             QCOMPARE(w.captions(), QStringList{latin1(kDevice + " (" + big + ")")});
         } else if (where == "pop-over") {
-            const QAbstractItemModel* grid = w.form.MultiView1->grid_info->model();
+            const QAbstractItemModel* grid =
+                child<InfoPopover>(w.form, "MultiView1")->grid_info->model();
             QCOMPARE(grid->index(field - 1, 1).data().toString(), latin1(big));
         } else {
             const auto* edit = w.form.findChild<QLineEdit*>(where);
@@ -138,7 +139,7 @@ void FaultBigValuesTest::bigValue_storedExactlyAndShown()
             QCOMPARE(edit->text(), latin1(big));
         }
     }
-    w.form.MultiView1->close();
+    child<InfoPopover>(w.form, "MultiView1")->close();
 }
 
 QTEST_MAIN(FaultBigValuesTest)

@@ -57,33 +57,36 @@ private:
             });
             break;
         case 1:
-            type(form_.e_w_ssid->isVisible() ? form_.e_w_ssid : form_.e_eth_ip,
+            type(child<QLineEdit>(form_, "e_w_ssid")->isVisible()
+                     ? child<QLineEdit>(form_, "e_w_ssid")
+                     : child<QLineEdit>(form_, "e_eth_ip"),
                  QStringLiteral("1"));
             break;
         case 2:
             withVisibleRow([this](int row) {
                 window_.openPopover(row);
-                note(form_.MultiView1->isVisible() ? "open the pop-over" : "miss the pop-over");
+                note(child<InfoPopover>(form_, "MultiView1")->isVisible() ? "open the pop-over"
+                                                                          : "miss the pop-over");
             });
             break;
         case 3:
-            if (form_.MultiView1->isVisible()) {
-                form_.MultiView1->close();
+            if (child<InfoPopover>(form_, "MultiView1")->isVisible()) {
+                child<InfoPopover>(form_, "MultiView1")->close();
                 note("close the pop-over");
             }
             break;
         case 4:
-            QTest::keyClick(form_.list, Qt::Key_Down);
+            QTest::keyClick(child<DeviceListView>(form_, "list"), Qt::Key_Down);
             note("arrow down in the list");
             break;
         case 5: {
-            QScrollBar* bar = form_.list->verticalScrollBar();
+            QScrollBar* bar = child<DeviceListView>(form_, "list")->verticalScrollBar();
             bar->setValue(std::uniform_int_distribution(0, std::max(0, bar->maximum()))(random_));
             note("scroll the list");
             break;
         }
         default: {
-            QTabBar* tabs = form_.TabControl1->tabBar();
+            QTabBar* tabs = child<QTabWidget>(form_, "TabControl1")->tabBar();
             QTest::mouseClick(tabs, Qt::LeftButton, {},
                               tabs->tabRect(1 - tabs->currentIndex()).center());
             note("switch the settings tab");
@@ -94,9 +97,11 @@ private:
 
     template <typename Action> void withVisibleRow(Action action)
     {
-        const int height = form_.list->viewport()->height();
-        const QModelIndex row = form_.list->indexAt(
-            QPoint(20, std::uniform_int_distribution(0, std::max(0, height - 1))(random_)));
+        const int height = child<DeviceListView>(form_, "list")->viewport()->height();
+        const QModelIndex row =
+            child<DeviceListView>(form_, "list")
+                ->indexAt(
+                    QPoint(20, std::uniform_int_distribution(0, std::max(0, height - 1))(random_)));
         if (row.isValid())
             action(row.row());
     }
@@ -150,7 +155,7 @@ void FaultFloodTest::flood_whileUsed_everyAnnouncementListedOnceNoVerdictNoHang(
                         target));
     QTRY_VERIFY(w.servers.find(target) != nullptr);
     w.clickRow(0);
-    QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
     QCOMPARE(w.form.writeTarget(), target);
     QVERIFY(dialogs.shown.isEmpty());
 
@@ -176,7 +181,7 @@ void FaultFloodTest::flood_whileUsed_everyAnnouncementListedOnceNoVerdictNoHang(
     stalls.stop();
     // The last datagram may be handled before the sender has counted it.
     QVERIFY(runUntil([&] { return flood.finished(); }, 5000));
-    w.form.MultiView1->close();
+    child<InfoPopover>(w.form, "MultiView1")->close();
     const auto socket = udpSocketState(12340);
 
     qInfo("flood: %d datagrams in %.1f s (%.0f per second); %zu addresses to list, %zu that "

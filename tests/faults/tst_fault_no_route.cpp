@@ -66,15 +66,20 @@ Snapshot snapshot(const FaultWindow& w)
         for (auto field : kWebServerFields)
             s.records << QString::fromStdString(w.servers.at(i).*field);
     const TForm1& f = w.form;
-    for (const QLineEdit* edit : {f.e_w_ssid, f.e_w_pass, f.e_w_ip, f.e_w_mask, f.e_w_gw,
-                                  f.e_eth_ip, f.e_eth_mask, f.e_eth_gw, f.edit_admin_pass})
+    for (const QLineEdit* edit :
+         {child<QLineEdit>(f, "e_w_ssid"), child<QLineEdit>(f, "e_w_pass"),
+          child<QLineEdit>(f, "e_w_ip"), child<QLineEdit>(f, "e_w_mask"),
+          child<QLineEdit>(f, "e_w_gw"), child<QLineEdit>(f, "e_eth_ip"),
+          child<QLineEdit>(f, "e_eth_mask"), child<QLineEdit>(f, "e_eth_gw"),
+          child<QLineEdit>(f, "edit_admin_pass")})
         s.panel << edit->text();
-    for (const QAbstractButton* on : {static_cast<const QAbstractButton*>(f.s_w_ap),
-                                      static_cast<const QAbstractButton*>(f.s_w_dhcp),
-                                      static_cast<const QAbstractButton*>(f.s_eth_dhcp)})
+    for (const QAbstractButton* on :
+         {static_cast<const QAbstractButton*>(child<Switch>(f, "s_w_ap")),
+          static_cast<const QAbstractButton*>(child<Switch>(f, "s_w_dhcp")),
+          static_cast<const QAbstractButton*>(child<Switch>(f, "s_eth_dhcp"))})
         s.panel << QString::number(on->isChecked());
-    s.panel << QString::number(f.cb_w_enc->currentIndex())
-            << QString::number(f.TabControl1->currentIndex())
+    s.panel << QString::number(child<QComboBox>(f, "cb_w_enc")->currentIndex())
+            << QString::number(child<QTabWidget>(f, "TabControl1")->currentIndex())
             << f.listModel()->index(0).data().toString();
     s.writeTarget = f.writeTarget();
     s.selected = f.selectedIndex();
@@ -121,9 +126,9 @@ void FaultNoRouteTest::unreachable_errorBoxEachTimeNothingElseChanges()
                         kDevice));
     QTRY_VERIFY(w.lists(kDevice));
     w.clickRow(0);
-    QTest::keyClicks(w.form.e_w_ssid, QStringLiteral("-2"));
+    QTest::keyClicks(child<QLineEdit>(w.form, "e_w_ssid"), QStringLiteral("-2"));
     DialogRecorder dialogs;
-    QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
     QCOMPARE(w.form.writeTarget(), kDevice);
     QVERIFY(dialogs.shown.isEmpty());
 
@@ -131,21 +136,22 @@ void FaultNoRouteTest::unreachable_errorBoxEachTimeNothingElseChanges()
     const Snapshot before = snapshot(w);
     switch (trigger) {
     case Trigger::SearchButton:
-        QTest::mouseClick(w.form.button_refresh, Qt::LeftButton);
-        QTest::mouseClick(w.form.button_refresh, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(w.form, "button_refresh"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(w.form, "button_refresh"), Qt::LeftButton);
         break;
     case Trigger::PeriodicSearch:
         QTRY_VERIFY(dialogs.shown.size() >= 2);
-        QTest::mouseClick(w.form.Switch1, Qt::LeftButton); // off: no more searches
-        QVERIFY(!w.form.timer_refresh->isActive());
+        QTest::mouseClick(child<Switch>(w.form, "Switch1"),
+                          Qt::LeftButton); // off: no more searches
+        QVERIFY(!child<QTimer>(w.form, "timer_refresh")->isActive());
         break;
     case Trigger::SettingsRequest:
-        QTest::mouseClick(w.form.bt_net_refresh, Qt::LeftButton);
-        QTest::mouseClick(w.form.bt_net_refresh, Qt::LeftButton);
+        QTest::mouseClick(child<QToolButton>(w.form, "bt_net_refresh"), Qt::LeftButton);
+        QTest::mouseClick(child<QToolButton>(w.form, "bt_net_refresh"), Qt::LeftButton);
         break;
     case Trigger::Send:
-        QTest::mouseClick(w.form.b_save, Qt::LeftButton);
-        QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
         break;
     }
     QVERIFY(dialogs.shown.size() >= 2);
@@ -163,7 +169,7 @@ void FaultNoRouteTest::unreachable_errorBoxEachTimeNothingElseChanges()
     QVERIFY(linkUp());
     while (lan.receive(50)) {
     }
-    QTest::mouseClick(w.form.button_refresh, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w.form, "button_refresh"), Qt::LeftButton);
     const auto search = lan.receive(3000);
     QVERIFY(search.has_value());
     QCOMPARE(search->bytes, std::string("find_QUORIX"));
@@ -172,3 +178,4 @@ void FaultNoRouteTest::unreachable_errorBoxEachTimeNothingElseChanges()
 
 QTEST_MAIN(FaultNoRouteTest)
 #include "tst_fault_no_route.moc"
+#include "window_widgets.h"

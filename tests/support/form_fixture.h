@@ -5,6 +5,7 @@
 #include "app/device_list_view.h"
 #include "app/tform1.h"
 #include "loopback_peer.h"
+#include "window_widgets.h"
 
 #include <QTest>
 
@@ -42,7 +43,7 @@ struct FormFixture {
     // Clicks a row of the device list where a user would: the viewport, inside the caption.
     void clickRow(int row)
     {
-        DeviceListView* view = form->list;
+        DeviceListView* view = child<DeviceListView>(*form, "list");
         const QRect rect = view->visualRect(view->model()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(60, 0));
     }

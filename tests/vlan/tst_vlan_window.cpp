@@ -10,6 +10,7 @@
 #include "config/write_set.h"
 #include "dialog_recorder.h"
 #include "namespace_tools.h"
+#include "window_widgets.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -56,11 +57,13 @@ struct Window {
 
     void clickRow(int row)
     {
-        const QRect rect = form.list->visualRect(form.listModel()->index(row));
-        QTest::mouseClick(form.list->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(60, 0));
+        const QRect rect =
+            child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(row));
+        QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {},
+                          rect.center() - QPoint(60, 0));
     }
 
-    void search() { QTest::mouseClick(form.button_refresh, Qt::LeftButton); }
+    void search() { QTest::mouseClick(child<QPushButton>(form, "button_refresh"), Qt::LeftButton); }
 
     DeviceRegistry servers;
     TForm1 form;
@@ -121,14 +124,16 @@ void VlanWindowTest::discovery_everyKindInAddressOrder()
     QCOMPARE(w.captions(), (QStringList{"10.101.0.4 (ROUTER-AX)", "10.101.0.17 (Outdated firmware)",
                                         "10.101.0.30 (QUORIX)"}));
 
-    const QRect button = w.form.list->infoButtonRect(w.form.listModel()->index(2));
-    QTest::mouseMove(w.form.list->viewport(), button.center());
-    QTest::mouseClick(w.form.list->viewport(), Qt::LeftButton, {}, button.center());
-    QTRY_VERIFY(w.form.MultiView1->isVisible());
-    QAbstractItemModel* grid = w.form.MultiView1->grid_info->model();
+    const QRect button =
+        child<DeviceListView>(w.form, "list")->infoButtonRect(w.form.listModel()->index(2));
+    QTest::mouseMove(child<DeviceListView>(w.form, "list")->viewport(), button.center());
+    QTest::mouseClick(child<DeviceListView>(w.form, "list")->viewport(), Qt::LeftButton, {},
+                      button.center());
+    QTRY_VERIFY(child<InfoPopover>(w.form, "MultiView1")->isVisible());
+    QAbstractItemModel* grid = child<InfoPopover>(w.form, "MultiView1")->grid_info->model();
     QCOMPARE(grid->index(1, 1).data().toString(), QStringLiteral("TVX-30"));
     QCOMPARE(grid->index(4, 1).data().toString(), QStringLiteral("site"));
-    w.form.MultiView1->close();
+    child<InfoPopover>(w.form, "MultiView1")->close();
 }
 
 void VlanWindowTest::search_elevenBytesFromPort12340OnEveryLan()
@@ -194,13 +199,13 @@ void VlanWindowTest::write_rightPassword_filesSuccessAndListedAgain()
     QTRY_COMPARE_WITH_TIMEOUT(w.servers.count(), 1, 5000);
     w.clickRow(0);
     w.servers.at(0).w_ssid = "stale"; // the settings reply replaces what the panel had
-    QTest::mouseClick(w.form.bt_net_refresh, Qt::LeftButton);
-    QTRY_COMPARE(w.form.e_w_ssid->text(), QStringLiteral("Office"));
+    QTest::mouseClick(child<QToolButton>(w.form, "bt_net_refresh"), Qt::LeftButton);
+    QTRY_COMPARE(child<QLineEdit>(w.form, "e_w_ssid")->text(), QStringLiteral("Office"));
 
-    QTest::keyClicks(w.form.e_w_ssid, QStringLiteral("-2"));
-    QTest::keyClicks(w.form.edit_admin_pass, QStringLiteral("7Qx"));
+    QTest::keyClicks(child<QLineEdit>(w.form, "e_w_ssid"), QStringLiteral("-2"));
+    QTest::keyClicks(child<QLineEdit>(w.form, "edit_admin_pass"), QStringLiteral("7Qx"));
     DialogRecorder dialogs;
-    QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(dialogs.shown.size(), 1, 5000);
     QCOMPARE(dialogs.shown[0], (ShownDialog{kSuccess, DialogKind::Confirmation}));
     QCOMPARE(w.servers.count(), 0);
@@ -234,8 +239,8 @@ void VlanWindowTest::write_rightPassword_filesSuccessAndListedAgain()
     w.search();
     QTRY_COMPARE_WITH_TIMEOUT(w.servers.count(), 1, 5000);
     w.clickRow(0);
-    QTest::mouseClick(w.form.bt_net_refresh, Qt::LeftButton);
-    QTRY_COMPARE(w.form.e_w_ssid->text(), QStringLiteral("Office-2"));
+    QTest::mouseClick(child<QToolButton>(w.form, "bt_net_refresh"), Qt::LeftButton);
+    QTRY_COMPARE(child<QLineEdit>(w.form, "e_w_ssid")->text(), QStringLiteral("Office-2"));
 }
 
 void VlanWindowTest::write_wrongPassword_incorrectPasswordDeviceStays()
@@ -247,9 +252,9 @@ void VlanWindowTest::write_wrongPassword_incorrectPasswordDeviceStays()
     w.search();
     QTRY_COMPARE_WITH_TIMEOUT(w.servers.count(), 1, 5000);
     w.clickRow(0);
-    QTest::keyClicks(w.form.edit_admin_pass, QStringLiteral("1234"));
+    QTest::keyClicks(child<QLineEdit>(w.form, "edit_admin_pass"), QStringLiteral("1234"));
     DialogRecorder dialogs;
-    QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(dialogs.shown.size(), 1, 5000);
     QCOMPARE(dialogs.shown[0], (ShownDialog{"Incorrect password", DialogKind::Warning}));
     QCOMPARE(w.servers.count(), 1);
@@ -270,7 +275,7 @@ void VlanWindowTest::write_toSecondLan_neverReachesTheFirst()
 
     w.clickRow(0);
     DialogRecorder dialogs;
-    QTest::mouseClick(w.form.b_save, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w.form, "b_save"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(dialogs.shown.size(), 1, 5000);
     QCOMPARE(dialogs.shown[0].text, kSuccess);
     const auto leaked = lan1.receive(500);
