@@ -72,6 +72,8 @@ InfoPopover::InfoPopover(InfoGridModel::CellSource source, QWidget* parent)
     grid_info->setShowGrid(true);
     grid_info->setAlternatingRowColors(true);
     grid_info->setAccessibleName(QStringLiteral("Device information"));
+    grid_info->setAccessibleDescription(
+        QStringLiteral("Model, identifier, firmware, build and user"));
 }
 
 void InfoPopover::resizeEvent(QResizeEvent* event)

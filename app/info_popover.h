@@ -38,10 +38,6 @@ public:
     void openAt(const QRect& anchor);
     InfoGridModel* gridModel() const { return model_; }
 
-    QFrame* panel_info;
-    QLabel* label_info;
-    QTableView* grid_info;
-
 Q_SIGNALS:
     void startShowing();
 
@@ -49,6 +45,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QFrame* panel_info;
+    QLabel* label_info;
+    QTableView* grid_info;
     InfoGridModel* model_;
     int popoverHeight_ = 0;
 };

@@ -44,7 +44,9 @@ TForm1::~TForm1()
 
 void TForm1::connectHandlers()
 {
-    server->setHandler([this](const Datagram& datagram) { serverUDPRead(datagram); });
+    server->setHandler([this](const Datagram& datagram) {
+        runGuarded([&] { serverUDPRead(datagram); }, EscapedError::Drop);
+    });
     connectGuarded(button_refresh, &QPushButton::clicked, this, &TForm1::button_refreshClick);
     connectGuarded(panel_config, &SettingsPanel::retrieveClicked, this,
                    &TForm1::bt_net_refreshClick);

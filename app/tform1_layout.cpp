@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QTableView>
 #include <QTimer>
 
 #include <utility>
@@ -111,7 +110,6 @@ void TForm1::describeControls()
          "Devices that answered the search. Select one to edit its settings; the button at the "
          "right end of a row shows its model, identifier, firmware, build and user"},
         {MultiView1, "Device information", "Details of the device whose button was pressed"},
-        {MultiView1->grid_info, nullptr, "Model, identifier, firmware, build and user"},
     });
     Label1->setBuddy(Switch1);
 }

@@ -434,11 +434,11 @@ void DeviceListTest::infoButton_opensPopoverForItsOwnRow()
     QTRY_VERIFY(popover->isVisible());
     QCOMPARE(f->form->infoIndex(), 1);
     QCOMPARE(popover->size(), QSize(208, 150));
-    QCOMPARE(popover->label_info->text(), QStringLiteral("Device info."));
+    QCOMPARE(child<QLabel>(*popover, "label_info")->text(), QStringLiteral("Device info."));
 
     const QStringList labels = {"Model", "Indentifier", "Firmware ver.", "Build number", "User"};
     const QStringList values = {"ROUTER", "RTR-9", "1.0", "12", "ops"};
-    QAbstractItemModel* grid = popover->grid_info->model();
+    QAbstractItemModel* grid = child<QTableView>(*popover, "grid_info")->model();
     for (int row = 0; row < 5; ++row) {
         QCOMPARE(grid->index(row, 0).data().toString(), labels[row]);
         QCOMPARE(grid->index(row, 1).data().toString(), values[row]);
@@ -495,7 +495,7 @@ void DeviceListTest::clearList_forgetsDevicesAndPopoverShowsNothing()
     QCOMPARE(f->form->selectedIndex(), -1);
     QVERIFY(child<QLineEdit>(*f->form, "e_w_ssid")->text().isEmpty());
     QCOMPARE(f->form->infoIndex(), 1); // kept, and no longer a position in the list
-    QAbstractItemModel* grid = child<InfoPopover>(*f->form, "MultiView1")->grid_info->model();
+    QAbstractItemModel* grid = child<QTableView>(*f->form, "grid_info")->model();
     QCOMPARE(grid->index(0, 0).data().toString(), QStringLiteral("Model"));
     QCOMPARE(grid->index(0, 1).data().toString(), QString());
 
@@ -519,11 +519,7 @@ void DeviceListTest::rowsBeyondTheThousandth_findTheirOwnDevice()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, button.center());
     QTRY_VERIFY(child<InfoPopover>(*f->form, "MultiView1")->isVisible());
     QCOMPARE(f->form->infoIndex(), 1002);
-    QCOMPARE(child<InfoPopover>(*f->form, "MultiView1")
-                 ->grid_info->model()
-                 ->index(0, 1)
-                 .data()
-                 .toString(),
+    QCOMPARE(child<QTableView>(*f->form, "grid_info")->model()->index(0, 1).data().toString(),
              QStringLiteral("M1002"));
     child<InfoPopover>(*f->form, "MultiView1")->close();
 }

@@ -130,7 +130,7 @@ void VlanWindowTest::discovery_everyKindInAddressOrder()
     QTest::mouseClick(child<DeviceListView>(w.form, "list")->viewport(), Qt::LeftButton, {},
                       button.center());
     QTRY_VERIFY(child<InfoPopover>(w.form, "MultiView1")->isVisible());
-    QAbstractItemModel* grid = child<InfoPopover>(w.form, "MultiView1")->grid_info->model();
+    QAbstractItemModel* grid = child<QTableView>(w.form, "grid_info")->model();
     QCOMPARE(grid->index(1, 1).data().toString(), QStringLiteral("TVX-30"));
     QCOMPARE(grid->index(4, 1).data().toString(), QStringLiteral("site"));
     child<InfoPopover>(w.form, "MultiView1")->close();
