@@ -222,9 +222,7 @@ void SendTest::sixMessages_inOrder_scrambled_paced()
     QVERIFY(dialogs.shown.isEmpty());
     QCOMPARE(w.writeTarget(), std::string("127.0.0.3"));
 
-    std::vector<Received> sent;
-    while (auto datagram = f.broadcasts.receive(1000))
-        sent.push_back(*datagram);
+    const std::vector<Received> sent = receiveWrite(f);
     QCOMPARE(sent.size(), std::size_t(6));
 
     const WriteSettings expected{.target = "127.0.0.3",
@@ -268,8 +266,8 @@ void SendTest::emptyPassword_sendsUnscrambled()
     f.clickRow(0);
     QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     std::vector<std::string> sent;
-    while (auto datagram = f.broadcasts.receive(500))
-        sent.push_back(datagram->bytes);
+    for (const Received& datagram : receiveWrite(f))
+        sent.push_back(datagram.bytes);
     QCOMPARE(sent.size(), std::size_t(6));
     QCOMPARE(sent[0], std::string("127.0.0.3\ncreate_file\n/Talvonex/CONFIG_NET.TXT\n[AP] Yes\n"
                                   "[SSID] Cafe\n[PASS] secret123\n[ENC] WPA\n[DHCP] No\n"
