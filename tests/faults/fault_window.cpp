@@ -1,13 +1,6 @@
 #include "fault_window.h"
 
-#include "app/device_list_model.h"
-#include "app/device_list_view.h"
-#include "window_widgets.h"
-
-#include <QApplication>
-#include <QContextMenuEvent>
-#include <QMenu>
-#include <QTest>
+#include "window_driver.h"
 
 #include <stdexcept>
 #include <sys/stat.h>
@@ -69,41 +62,24 @@ FaultWindow::~FaultWindow()
     form.close();
 }
 
-QStringList FaultWindow::captions() const
+QStringList FaultWindow::captions()
 {
-    QStringList all;
-    for (int row = 0; row < form.listModel()->rowCount(); ++row)
-        all << form.listModel()->index(row).data().toString();
-    return all;
+    return WindowDriver(form).captions();
 }
 
 void FaultWindow::clickRow(int row)
 {
-    const QRect rect =
-        child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(row));
-    QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {},
-                      rect.center() - QPoint(60, 0));
+    WindowDriver(form).clickRow(row);
 }
 
 void FaultWindow::openPopover(int row)
 {
-    const QPoint button =
-        child<DeviceListView>(form, "list")->infoButtonRect(form.listModel()->index(row)).center();
-    QTest::mouseMove(child<DeviceListView>(form, "list")->viewport(), button);
-    QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {}, button);
+    WindowDriver(form).openPopover(row);
 }
 
 void FaultWindow::clearList()
 {
-    QWidget* viewport = child<DeviceListView>(form, "list")->viewport();
-    const QPoint at(30, 10);
-    QContextMenuEvent request(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
-    QApplication::sendEvent(viewport, &request);
-    QMenu* menu = child<QMenu>(form, "PopupMenu1");
-    if (!QTest::qWaitFor([menu] { return menu->isVisible(); }))
-        throw std::runtime_error("the list's context menu did not open");
-    QTest::mouseClick(menu, Qt::LeftButton, {},
-                      menu->actionGeometry(child<QAction>(form, "MenuItem1")).center());
+    WindowDriver(form).clearList();
 }
 
 PlatformNotesFilter::PlatformNotesFilter()

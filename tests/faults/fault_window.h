@@ -24,7 +24,7 @@ struct FaultWindow {
 
     bool lists(const std::string& address) { return servers.find(address) != nullptr; }
     bool lists(AddressValue address) { return lists(int_to_ip(address)); }
-    QStringList captions() const;
+    QStringList captions();
 
     // Where a user clicks a row: inside its caption, clear of the information button.
     void clickRow(int row);

@@ -5,6 +5,7 @@
 #include "app/device_list_view.h"
 #include "app/tform1.h"
 #include "loopback_peer.h"
+#include "window_driver.h"
 #include "window_widgets.h"
 
 #include <QTest>
@@ -40,13 +41,8 @@ struct FormFixture {
         QTRY_VERIFY(servers.count() > before);
     }
 
-    // Clicks a row of the device list where a user would: the viewport, inside the caption.
-    void clickRow(int row)
-    {
-        DeviceListView* view = child<DeviceListView>(*form, "list");
-        const QRect rect = view->visualRect(view->model()->index(row, 0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center() - QPoint(60, 0));
-    }
+    WindowDriver user() { return WindowDriver(*form); }
+    void clickRow(int row) { user().clickRow(row); }
 
     std::uint16_t port;
     LoopbackPeer broadcasts;

@@ -10,6 +10,7 @@
 #include "config/write_set.h"
 #include "dialog_recorder.h"
 #include "namespace_tools.h"
+#include "window_driver.h"
 #include "window_widgets.h"
 
 #include <QDir>
@@ -39,14 +40,7 @@ struct Window {
     }
     ~Window() { form.close(); }
 
-    QStringList captions() const
-    {
-        QStringList all;
-        for (int row = 0; row < form.listModel()->rowCount(); ++row)
-            all << form.listModel()->index(row).data().toString();
-        return all;
-    }
-
+    QStringList captions() { return WindowDriver(form).captions(); }
     int rowOf(const std::string& ip) const
     {
         for (int i = 0; i < servers.count(); ++i)
@@ -55,15 +49,8 @@ struct Window {
         return -1;
     }
 
-    void clickRow(int row)
-    {
-        const QRect rect =
-            child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(row));
-        QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {},
-                          rect.center() - QPoint(60, 0));
-    }
-
-    void search() { QTest::mouseClick(child<QPushButton>(form, "button_refresh"), Qt::LeftButton); }
+    void clickRow(int row) { WindowDriver(form).clickRow(row); }
+    void search() { WindowDriver(form).search(); }
 
     DeviceRegistry servers;
     TForm1 form;
