@@ -4,6 +4,8 @@
 # simulator in LAN 1, which answers.
 #   installed_run.sh PACKAGE      (inside scripts/vlan run)
 set -uo pipefail
+# shellcheck source=SCRIPTDIR/../../scripts/lib/simulator.sh
+source "$(dirname "$0")/../../scripts/lib/simulator.sh"
 
 package=$1
 root=$(mktemp -d)
@@ -50,10 +52,8 @@ for binary in nimbrel nimbrel-devsim; do
     [[ -x $root/tree/usr/bin/$binary ]] || fail "the package has no usr/bin/$binary"
 done
 
-ip netns exec "$NIMBREL_LAN1_NS" "$root/tree/usr/bin/nimbrel-devsim" --count 3 \
-    >"$root/simulator.log" 2>&1 &
-simulator_pid=$!
-wait_for 100 grep -q started "$root/simulator.log" || fail "the installed simulator did not start"
+start_simulator "$root/simulator.log" "$NIMBREL_LAN1_NS" "$root/tree/usr/bin/nimbrel-devsim" \
+    --count 3 || fail "the installed simulator did not start"
 
 ip netns exec "$NIMBREL_TOOL_NS" env QT_QPA_PLATFORM=offscreen "$root/tree/usr/bin/nimbrel" \
     >"$root/program.log" 2>&1 &

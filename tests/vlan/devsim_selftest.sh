@@ -20,27 +20,16 @@ stop_simulators()
 }
 trap 'stop_simulators; rm -rf "$logs"' EXIT
 
-# Waits up to 10 s for a simulator's "started" line.
-wait_started()
-{
-    local log=$1 tries
-    for ((tries = 0; tries < 100; tries++)); do
-        grep -q '^started with' "$log" && return 0
-        sleep 0.1
-    done
-    echo "simulator did not start:" >&2
-    cat "$log" >&2
-    return 1
-}
+# shellcheck source=SCRIPTDIR/../../scripts/lib/simulator.sh
+source "$(dirname "$0")/../../scripts/lib/simulator.sh"
 
-ip netns exec "$NIMBREL_LAN1_NS" "$devsim" --count "$devices" \
+start_simulator "$logs/lan1.log" "$NIMBREL_LAN1_NS" "$devsim" --count "$devices" \
     --first-address "$NIMBREL_LAN1_FIRST_DEVICE" --older-firmware 2 --admin-password 4321 \
-    --restart-ms 300 --files-dir "$logs/files" >"$logs/lan1.log" 2>&1 &
-pids+=($!)
-ip netns exec "$NIMBREL_LAN2_NS" "$devsim" --count 8 --first-address "$NIMBREL_LAN2_FIRST_DEVICE" \
-    >"$logs/lan2.log" 2>&1 &
-pids+=($!)
-wait_started "$logs/lan1.log" && wait_started "$logs/lan2.log" || exit 1
+    --restart-ms 300 --files-dir "$logs/files" || exit 1
+pids+=("$simulator_pid")
+start_simulator "$logs/lan2.log" "$NIMBREL_LAN2_NS" "$devsim" --count 8 \
+    --first-address "$NIMBREL_LAN2_FIRST_DEVICE" || exit 1
+pids+=("$simulator_pid")
 
 first=$NIMBREL_LAN1_FIRST_DEVICE
 write_to="${first%.*}.$((${first##*.} + 4))"
