@@ -5,6 +5,7 @@
 // busy; the owner takes them one at a time, oldest first. Bounded by bytes, so a flood cannot grow
 // memory without limit: what would pass the bound is dropped and counted.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -50,7 +51,7 @@ struct QueueCounters {
     std::uint64_t dropped_by_size = 0;  // longer than the protocol's 8192 bytes
     std::uint64_t dropped_by_bound = 0; // the queue was full
     std::uint64_t receive_errors = 0;   // reads the platform failed
-    std::uint64_t handled = 0;          // taken by the owner's thread
+    std::uint64_t taken = 0;            // taken by the owner's thread
     std::uint64_t discarded_at_stop = 0;
     std::size_t queued_bytes = 0;
     std::size_t peak_queued_bytes = 0;
@@ -61,15 +62,19 @@ public:
     explicit DatagramQueue(std::size_t bound_bytes) : bound_(bound_bytes) {}
 
     // Appends what the receiving thread read in one go, in order, copying each datagram that fits
-    // under the bound and dropping the others (a dropped one costs no allocation). The counts of
-    // datagrams it dropped itself come along. Answers whether the owner must be woken: true once
-    // after the queue had been found empty, so a burst costs one wake-up however many reads it
-    // spans.
+    // under the bound and dropping the others (a dropped one costs no allocation). The copies are
+    // made before the lock is taken, so the owner's thread never waits for them. The counts of
+    // datagrams the receiving thread dropped itself come along. Answers whether the owner must be
+    // woken: true once after the queue had been found empty, so a burst costs one wake-up however
+    // many reads it spans.
     bool push(std::span<const DatagramView> datagrams, std::uint64_t dropped_by_size,
               std::uint64_t receive_errors);
 
-    // The oldest datagram, or nothing when the queue is empty; an empty answer also means the
-    // owner must be woken again for the next push.
+    // Moves up to `most` of the oldest datagrams to the end of `into`, under one lock, so the
+    // owner's thread and the receiving thread rarely meet at it. Answers how many; none also
+    // means the owner must be woken again for the next push.
+    std::size_t takeInto(std::deque<Datagram>& into, std::size_t most);
+    // The oldest datagram, or nothing (as takeInto with one).
     std::optional<Datagram> take();
     // Asks for a wake-up although datagrams may remain (the owner pauses to let other events run).
     // Answers whether any remain.
@@ -84,6 +89,9 @@ private:
     const std::size_t bound_;
     mutable std::mutex mutex_;
     std::deque<Datagram> items_;
+    // Written under the lock; read without it to decide which datagrams to copy. With one thread
+    // pushing it can only shrink meanwhile, so a datagram found to fit still fits under the lock.
+    std::atomic<std::size_t> queued_bytes_{0};
     // Set when the owner has been (or is being) woken and has not yet found the queue empty.
     bool awake_ = false;
     QueueCounters counters_;

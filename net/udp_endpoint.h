@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -36,6 +37,10 @@ struct EndpointConfig {
     // any other address (a test's loopback receiver) gets one plain datagram.
     std::string broadcast_address = "255.255.255.255";
     std::size_t queue_bound_bytes = kDefaultQueueBound;
+};
+
+struct EndpointCounters : QueueCounters {
+    std::uint64_t handled = 0; // datagrams the handler ran for
 };
 
 class UdpEndpoint : public QObject {
@@ -73,8 +78,9 @@ public:
     int receiveBufferSize() const;
     std::uint16_t port() const { return config_.port; }
 
-    // What the receiving side has seen since construction, across sessions.
-    QueueCounters counters() const { return queue_.counters(); }
+    // What the receiving side has seen since construction, across sessions. Read it on the
+    // owner's thread.
+    EndpointCounters counters() const;
 
 private:
     struct ReceiveBuffers;
@@ -101,6 +107,10 @@ private:
     std::unique_ptr<QSocketNotifier> wake_;
     // The owner's thread is inside a handler: a wake-up from a nested event loop handles nothing.
     bool handling_ = false;
+    // Taken from the queue in one go, not yet handled; the owner's thread only.
+    std::deque<Datagram> taken_;
+    std::uint64_t handled_ = 0;
+    std::uint64_t discarded_ = 0;
 };
 
 } // namespace nimbrel

@@ -80,7 +80,7 @@ public:
     // Every datagram read from the socket so far has been dealt with: handled or dropped.
     bool queueEmpty() const
     {
-        const QueueCounters c = w.form.server->counters();
+        const EndpointCounters c = w.form.server->counters();
         return c.handled + c.dropped_by_size + c.dropped_by_bound == c.received;
     }
 
@@ -168,7 +168,7 @@ void FaultVerdictFloodTest::verdictBoxOpen_everyDatagramHeldUntilClosedThenHandl
     const std::vector<std::string> afterBox(
         f.handled.begin() + static_cast<std::ptrdiff_t>(handledAtClose), f.handled.end());
     QCOMPARE(afterBox, expected);
-    const QueueCounters counters = f.w.form.server->counters();
+    const EndpointCounters counters = f.w.form.server->counters();
     QCOMPARE(counters.dropped_by_bound, std::uint64_t(0));
     const auto socket = udpSocketState(12340);
     QVERIFY(socket.has_value());
@@ -228,7 +228,7 @@ void FaultVerdictFloodTest::
     double peakMiB = 0;
     double atOpenMiB = 0;
     bool allArrivedInBox = false;
-    QueueCounters inBox;
+    EndpointCounters inBox;
     std::uint64_t receivedBeforeFlood = 0;
     f.whileOpen = [&] {
         receivedBeforeFlood = f.w.form.server->counters().received;

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <deque>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void bound_data();
     void bound();
     void roomFreedByTakingIsUsedAgain();
+    void takeIntoMovesAtMostThatManyOldestFirst();
     void countsEveryCause();
     void wakesOwnerOncePerBurst();
     void keepAwakeWhileDatagramsRemain_data();
@@ -138,8 +140,28 @@ void TestDatagramQueue::roomFreedByTakingIsUsedAgain()
     QCOMPARE(counters.dropped_by_bound, std::uint64_t(1));
     QCOMPARE(counters.queued_bytes, 2 * charged(10));
     QCOMPARE(counters.peak_queued_bytes, 2 * charged(10));
-    QCOMPARE(counters.handled, std::uint64_t(1));
+    QCOMPARE(counters.taken, std::uint64_t(1));
     QCOMPARE(takeAll(queue), (std::vector<std::string>{"bbbbbbbbbb", "aaaaaaaaaa"}));
+}
+
+void TestDatagramQueue::takeIntoMovesAtMostThatManyOldestFirst()
+{
+    DatagramQueue queue(kDefaultQueueBound);
+    const Batch five({1, 2, 3, 4, 5});
+    queue.push(five.views, 0, 0);
+    std::deque<Datagram> taken;
+
+    QCOMPARE(queue.takeInto(taken, 3), std::size_t(3));
+    QCOMPARE(queue.counters().queued_bytes, charged(4) + charged(5));
+    QCOMPARE(queue.takeInto(taken, 3), std::size_t(2));
+    QCOMPARE(queue.takeInto(taken, 3), std::size_t(0));
+
+    std::vector<std::string> bytes;
+    for (const Datagram& datagram : taken)
+        bytes.push_back(datagram.bytes);
+    QCOMPARE(bytes, (std::vector<std::string>{"a", "bb", "ccc", "dddd", "eeeee"}));
+    QCOMPARE(queue.counters().taken, std::uint64_t(5));
+    QCOMPARE(queue.counters().queued_bytes, std::size_t(0));
 }
 
 // The receiving thread's own drops (too long, read errors) come with a batch; received counts
@@ -157,7 +179,7 @@ void TestDatagramQueue::countsEveryCause()
     QCOMPARE(counters.dropped_by_size, std::uint64_t(3));
     QCOMPARE(counters.dropped_by_bound, std::uint64_t(1));
     QCOMPARE(counters.receive_errors, std::uint64_t(2));
-    QCOMPARE(counters.handled, std::uint64_t(1));
+    QCOMPARE(counters.taken, std::uint64_t(1));
     QCOMPARE(counters.discarded_at_stop, std::uint64_t(0));
 }
 
@@ -211,7 +233,7 @@ void TestDatagramQueue::clearDropsQueuedAndCountsThem()
     const QueueCounters counters = queue.counters();
     QCOMPARE(counters.discarded_at_stop, std::uint64_t(3));
     QCOMPARE(counters.queued_bytes, std::size_t(0));
-    QCOMPARE(counters.handled, std::uint64_t(0));
+    QCOMPARE(counters.taken, std::uint64_t(0));
     const Batch next({1});
     QVERIFY2(queue.push(next.views, 0, 0), "after a clear the next datagram wakes the owner");
 }
@@ -251,7 +273,7 @@ void TestDatagramQueue::producerAndConsumerThreads_noneLostInOrder()
         QCOMPARE(taken[static_cast<std::size_t>(n)], n);
     const QueueCounters counters = queue.counters();
     QCOMPARE(counters.received, std::uint64_t(kDatagrams));
-    QCOMPARE(counters.handled, std::uint64_t(kDatagrams));
+    QCOMPARE(counters.taken, std::uint64_t(kDatagrams));
     QCOMPARE(counters.dropped_by_bound, std::uint64_t(0));
     QVERIFY(wakeUps >= 1);
     qInfo("%d wake-ups for %d datagrams in batches of %d", wakeUps.load(), kDatagrams, kPerBatch);

@@ -335,7 +335,7 @@ void TestUdpEndpoint::sizeLimit()
                              kArrivalTimeoutMs);
     const QByteArrayList expected = passed ? QByteArrayList{big, "next"} : QByteArrayList{"next"};
     QCOMPARE(receivedBytes(), expected);
-    const QueueCounters counters = endpoint_->counters();
+    const EndpointCounters counters = endpoint_->counters();
     QCOMPARE(counters.received, std::uint64_t(2));
     QCOMPARE(counters.dropped_by_size, std::uint64_t(passed ? 0 : 1));
     QCOMPARE(counters.handled, std::uint64_t(passed ? 2 : 1));
@@ -551,7 +551,7 @@ void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted()
     QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(kFit), kArrivalTimeoutMs);
     QTest::qWait(50);
     QCOMPARE(receivedBytes(), sent.mid(0, kFit));
-    const QueueCounters counters = endpoint_->counters();
+    const EndpointCounters counters = endpoint_->counters();
     QCOMPARE(counters.received, std::uint64_t(kSent));
     QCOMPARE(counters.dropped_by_bound, std::uint64_t(kSent - kFit));
     QCOMPARE(counters.handled, std::uint64_t(kFit));
