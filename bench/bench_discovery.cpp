@@ -23,7 +23,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
@@ -65,6 +69,21 @@ void capReceiveBuffer(int bytes)
         throw std::runtime_error("cannot cap the window's receive buffer");
 }
 
+// Goes on as an ordinary user: the window's endpoint then gets what a desktop user's program gets
+// (SO_RCVBUFFORCE refused, SO_RCVBUF capped by the system). The packet capture, opened before,
+// keeps the privilege it was opened with.
+void becomeUser(const std::string& name)
+{
+    const passwd* user = ::getpwnam(name.c_str());
+    if (user == nullptr)
+        throw std::runtime_error("no user " + name);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user->pw_gid) != 0 ||
+        ::setuid(user->pw_uid) != 0 || ::geteuid() == 0)
+        throw std::runtime_error("cannot become user " + name);
+    // A change of user makes /proc/self root's; the benchmark still reads its own descriptors.
+    ::prctl(PR_SET_DUMPABLE, 1);
+}
+
 std::vector<CapturedDatagram> answersAfter(const PacketProbe& probe, double fromMs)
 {
     std::vector<CapturedDatagram> answers;
@@ -84,6 +103,11 @@ int run(const Arguments& arguments)
         "discovery, " + grouped(devices) + " devices" + (variant.empty() ? "" : ", " + variant);
     const std::string interfaceName = vlanVariable("NIMBREL_LAN1_IFACE_TOOL");
 
+    PacketProbe probe(interfaceName, DiscoveryPort, {});
+    const std::string user = arguments.text("as-user", "");
+    if (!user.empty())
+        becomeUser(user);
+
     DeviceRegistry servers;
     TForm1::Options options; // the program's endpoint: 0.0.0.0, 12340, 255.255.255.255
     options.refreshIntervalMs = 24 * 3600 * 1000;
@@ -91,6 +115,7 @@ int run(const Arguments& arguments)
     form.show();
     if (form.startupFailed())
         throw std::runtime_error("the window could not bind port 12340");
+    const int grantedByEndpoint = form.server->receiveBufferSize();
     if (const long long cap = arguments.number("rcvbuf-cap", 0); cap > 0)
         capReceiveBuffer(static_cast<int>(cap));
 
@@ -104,7 +129,6 @@ int run(const Arguments& arguments)
     });
     ListGrowth list(form.listModel());
     Heartbeat heartbeat(kHeartbeatMs);
-    PacketProbe probe(interfaceName, DiscoveryPort, {});
     runEventsFor(100); // the window settles before the clock starts
 
     heartbeat.start();
@@ -145,8 +169,18 @@ int run(const Arguments& arguments)
                  std::to_string(probe.captureDrops()) + ")");
     printRow(label, "answers: dropped by the window's socket (/proc/net/udp drops)",
              socket ? grouped(static_cast<long long>(socket->drops)) : "socket not found", "0");
+    const EndpointCounters queue = form.server->counters();
+    printRow(label, "endpoint's queue: dropped by size / by bound; peak",
+             grouped(static_cast<long long>(queue.dropped_by_size)) + " / " +
+                 grouped(static_cast<long long>(queue.dropped_by_bound)) + "; " +
+                 grouped(static_cast<long long>(queue.peak_queued_bytes)) + " bytes of " +
+                 grouped(static_cast<long long>(kDefaultQueueBound)),
+             "0 / 0");
     printRow(label, "receive buffer granted (SO_RCVBUF)",
-             grouped(form.server->receiveBufferSize()) + " bytes");
+             grouped(form.server->receiveBufferSize()) + " bytes" +
+                 (user.empty() ? std::string()
+                               : " (uid " + std::to_string(::getuid()) + "; the endpoint got " +
+                                     grouped(grantedByEndpoint) + ")"));
     form.close();
     // Figures are never judged here; no answer captured at all means the run itself is broken.
     return answers.empty() ? 1 : 0;
