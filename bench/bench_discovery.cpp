@@ -11,6 +11,7 @@
 
 #include "arguments.h"
 #include "figures.h"
+#include "loopback_flood.h"
 #include "packet_probe.h"
 #include "vlan_env.h"
 #include "window_watch.h"
@@ -21,9 +22,13 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <grp.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -93,6 +98,34 @@ std::vector<CapturedDatagram> answersAfter(const PacketProbe& probe, double from
     return answers;
 }
 
+// The same burst into a bare recvmmsg loop on port 12340 with the same user and buffer, instead of
+// the window: the most any program could keep of it on this machine, a ceiling for the window.
+int runBareLoop(int devices, const std::string& label, int receiveBuffer)
+{
+    const int fd = loopbackSocket("0.0.0.0", DiscoveryPort);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in everyone{};
+    everyone.sin_family = AF_INET;
+    everyone.sin_port = htons(DiscoveryPort);
+    everyone.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    if (::sendto(fd, kSearchWord, std::strlen(kSearchWord), 0,
+                 reinterpret_cast<const sockaddr*>(&everyone), sizeof everyone) < 0)
+        throw std::runtime_error("the bare loop cannot broadcast its search");
+    const std::atomic<bool> searched{true};
+    const Reception received = receiveBatchesUntilQuiet(fd, searched, kQuietMs, kMaxRunMs);
+    const auto socket = udpSocketState(DiscoveryPort);
+    ::close(fd);
+    // The loop also hears its own search.
+    printRow(label, "bare recvmmsg loop instead of the window: answers received",
+             grouped(received.count - 1) + " of " + grouped(devices), "all of them");
+    printRow(label, "bare recvmmsg loop: dropped by its socket (/proc/net/udp drops)",
+             socket ? grouped(static_cast<long long>(socket->drops)) : "socket not found", "0");
+    return received.count > 0 ? 0 : 1;
+}
+
 int run(const Arguments& arguments)
 {
     requireToolNamespace();
@@ -103,8 +136,13 @@ int run(const Arguments& arguments)
         "discovery, " + grouped(devices) + " devices" + (variant.empty() ? "" : ", " + variant);
     const std::string interfaceName = vlanVariable("NIMBREL_LAN1_IFACE_TOOL");
 
-    PacketProbe probe(interfaceName, DiscoveryPort, {});
     const std::string user = arguments.text("as-user", "");
+    if (arguments.number("bare", 0) != 0) {
+        if (!user.empty())
+            becomeUser(user);
+        return runBareLoop(devices, label, static_cast<int>(arguments.number("rcvbuf-cap", 0)));
+    }
+    PacketProbe probe(interfaceName, DiscoveryPort, {});
     if (!user.empty())
         becomeUser(user);
 
