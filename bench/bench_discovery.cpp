@@ -11,6 +11,7 @@
 
 #include "arguments.h"
 #include "figures.h"
+#include "loopback_flood.h"
 #include "packet_probe.h"
 #include "vlan_env.h"
 #include "window_watch.h"
@@ -22,9 +23,17 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <grp.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
@@ -67,6 +76,21 @@ void capReceiveBuffer(int bytes)
         throw std::runtime_error("cannot cap the window's receive buffer");
 }
 
+// Goes on as an ordinary user: the window's endpoint then gets what a desktop user's program gets
+// (SO_RCVBUFFORCE refused, SO_RCVBUF capped by the system). The packet capture, opened before,
+// keeps the privilege it was opened with.
+void becomeUser(const std::string& name)
+{
+    const passwd* user = ::getpwnam(name.c_str());
+    if (user == nullptr)
+        throw std::runtime_error("no user " + name);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user->pw_gid) != 0 ||
+        ::setuid(user->pw_uid) != 0 || ::geteuid() == 0)
+        throw std::runtime_error("cannot become user " + name);
+    // A change of user makes /proc/self root's; the benchmark still reads its own descriptors.
+    ::prctl(PR_SET_DUMPABLE, 1);
+}
+
 std::vector<CapturedDatagram> answersAfter(const PacketProbe& probe, double fromMs)
 {
     std::vector<CapturedDatagram> answers;
@@ -74,6 +98,34 @@ std::vector<CapturedDatagram> answersAfter(const PacketProbe& probe, double from
         if (datagram.sourcePort == DiscoveryPort && datagram.timeMs >= fromMs)
             answers.push_back(std::move(datagram));
     return answers;
+}
+
+// The same burst into a bare recvmmsg loop on port 12340 with the same user and buffer, instead of
+// the window: the most any program could keep of it on this machine, a ceiling for the window.
+int runBareLoop(int devices, const std::string& label, int receiveBuffer)
+{
+    const int fd = loopbackSocket("0.0.0.0", DiscoveryPort);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in everyone{};
+    everyone.sin_family = AF_INET;
+    everyone.sin_port = htons(DiscoveryPort);
+    everyone.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    if (::sendto(fd, kSearchWord, std::strlen(kSearchWord), 0,
+                 reinterpret_cast<const sockaddr*>(&everyone), sizeof everyone) < 0)
+        throw std::runtime_error("the bare loop cannot broadcast its search");
+    const std::atomic<bool> searched{true};
+    const Reception received = receiveBatchesUntilQuiet(fd, searched, kQuietMs, kMaxRunMs);
+    const auto socket = udpSocketState(DiscoveryPort);
+    ::close(fd);
+    // The loop also hears its own search.
+    printRow(label, "bare recvmmsg loop instead of the window: answers received",
+             grouped(received.count - 1) + " of " + grouped(devices), "all of them");
+    printRow(label, "bare recvmmsg loop: dropped by its socket (/proc/net/udp drops)",
+             socket ? grouped(static_cast<long long>(socket->drops)) : "socket not found", "0");
+    return received.count > 0 ? 0 : 1;
 }
 
 int run(const Arguments& arguments)
@@ -86,6 +138,15 @@ int run(const Arguments& arguments)
         "discovery, " + grouped(devices) + " devices" + (variant.empty() ? "" : ", " + variant);
     const std::string interfaceName = vlanVariable("NIMBREL_LAN1_IFACE_TOOL");
 
+    const std::string user = arguments.text("as-user", "");
+    // Also beside the bare loop: the capture costs CPU time while a burst arrives, and the loop
+    // is to be measured as the window is.
+    PacketProbe probe(interfaceName, DiscoveryPort, {});
+    if (!user.empty())
+        becomeUser(user);
+    if (arguments.number("bare", 0) != 0)
+        return runBareLoop(devices, label, static_cast<int>(arguments.number("rcvbuf-cap", 0)));
+
     DeviceRegistry servers;
     TForm1::Options options; // the program's endpoint: 0.0.0.0, 12340, 255.255.255.255
     options.refreshIntervalMs = 24 * 3600 * 1000;
@@ -93,6 +154,7 @@ int run(const Arguments& arguments)
     form.show();
     if (form.startupFailed())
         throw std::runtime_error("the window could not bind port 12340");
+    const int grantedByEndpoint = child<UdpEndpoint>(form, "server")->receiveBufferSize();
     if (const long long cap = arguments.number("rcvbuf-cap", 0); cap > 0)
         capReceiveBuffer(static_cast<int>(cap));
 
@@ -106,7 +168,6 @@ int run(const Arguments& arguments)
     });
     ListGrowth list(form.listModel());
     Heartbeat heartbeat(kHeartbeatMs);
-    PacketProbe probe(interfaceName, DiscoveryPort, {});
     runEventsFor(100); // the window settles before the clock starts
 
     heartbeat.start();
@@ -147,8 +208,18 @@ int run(const Arguments& arguments)
                  std::to_string(probe.captureDrops()) + ")");
     printRow(label, "answers: dropped by the window's socket (/proc/net/udp drops)",
              socket ? grouped(static_cast<long long>(socket->drops)) : "socket not found", "0");
+    const EndpointCounters queue = child<UdpEndpoint>(form, "server")->counters();
+    printRow(label, "endpoint's queue: dropped by size / by bound; peak",
+             grouped(static_cast<long long>(queue.dropped_by_size)) + " / " +
+                 grouped(static_cast<long long>(queue.dropped_by_bound)) + "; " +
+                 grouped(static_cast<long long>(queue.peak_queued_bytes)) + " bytes of " +
+                 grouped(static_cast<long long>(kDefaultQueueBound)),
+             "0 / 0");
     printRow(label, "receive buffer granted (SO_RCVBUF)",
-             grouped(child<UdpEndpoint>(form, "server")->receiveBufferSize()) + " bytes");
+             grouped(child<UdpEndpoint>(form, "server")->receiveBufferSize()) + " bytes" +
+                 (user.empty() ? std::string()
+                               : " (uid " + std::to_string(::getuid()) + "; the endpoint got " +
+                                     grouped(grantedByEndpoint) + ")"));
     form.close();
     // Figures are never judged here; no answer captured at all means the run itself is broken.
     return answers.empty() ? 1 : 0;

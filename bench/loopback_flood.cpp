@@ -87,4 +87,39 @@ Reception receiveUntilQuiet(int fd, const std::atomic<bool>& senderDone, int qui
     return reception;
 }
 
+Reception receiveBatchesUntilQuiet(int fd, const std::atomic<bool>& senderDone, int quietMs,
+                                   int maxMs)
+{
+    const timeval wake{0, 50'000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wake, sizeof wake);
+    constexpr unsigned kBatch = 64;
+    constexpr std::size_t kSize = 8192;
+    std::vector<char> buffers(kBatch * kSize);
+    std::vector<iovec> parts(kBatch);
+    std::vector<sockaddr_in> from(kBatch);
+    std::vector<mmsghdr> batch(kBatch);
+    Reception reception;
+    const double start = realtimeMs();
+    double lastActivity = start;
+    for (double now = start; now - start < maxMs; now = realtimeMs()) {
+        for (unsigned i = 0; i < kBatch; ++i) {
+            parts[i] = {buffers.data() + i * kSize, kSize};
+            batch[i].msg_hdr = msghdr{};
+            batch[i].msg_hdr.msg_name = &from[i];
+            batch[i].msg_hdr.msg_namelen = sizeof from[i];
+            batch[i].msg_hdr.msg_iov = &parts[i];
+            batch[i].msg_hdr.msg_iovlen = 1;
+        }
+        // MSG_WAITFORONE: block for the first, then take whatever else is queued.
+        const int got = ::recvmmsg(fd, batch.data(), kBatch, MSG_WAITFORONE, nullptr);
+        if (got > 0) {
+            reception.count += got;
+            reception.lastMs = lastActivity = realtimeMs();
+        } else if (senderDone && now - lastActivity > quietMs) {
+            break;
+        }
+    }
+    return reception;
+}
+
 } // namespace nimbrel::bench

@@ -24,7 +24,11 @@ long long flood(const std::vector<int>& senders, const std::vector<std::string>&
                 std::uint16_t port, long long count, int maxMs);
 
 // Reads the socket in a bare blocking loop until the sender is done and nothing came for quietMs,
-// or maxMs in all.
+// or maxMs in all: one recvfrom() per datagram.
 Reception receiveUntilQuiet(int fd, const std::atomic<bool>& senderDone, int quietMs, int maxMs);
+// The same with recvmmsg(), up to 64 datagrams of up to 8,192 bytes per call, as the endpoint's
+// receiving thread reads.
+Reception receiveBatchesUntilQuiet(int fd, const std::atomic<bool>& senderDone, int quietMs,
+                                   int maxMs);
 
 } // namespace nimbrel::bench

@@ -1,20 +1,26 @@
 #pragma once
 // The tool's one UDP socket: it sends every datagram and receives every answer. A thread of its
-// own waits for datagrams and hands each to the owner's thread, one at a time: it reads the next
-// only after the handler has returned, so handlers never overlap and see datagrams in order.
+// own empties the socket as fast as the kernel delivers into a queue bounded by bytes, and wakes
+// the owner's thread once per burst; the owner's thread runs the handler for each datagram, one at
+// a time, oldest first, and starts the next only after the handler has returned, even when the
+// handler turns a nested event loop (a message box).
 
+#include "net/datagram_queue.h"
 #include "net/protocol.h"
 
 #include <QObject>
 
 #include <atomic>
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+class QSocketNotifier;
 
 namespace nimbrel {
 
@@ -30,12 +36,11 @@ struct EndpointConfig {
     // Where searches and writes go. The limited broadcast is sent once per network interface;
     // any other address (a test's loopback receiver) gets one plain datagram.
     std::string broadcast_address = "255.255.255.255";
+    std::size_t queue_bound_bytes = kDefaultQueueBound;
 };
 
-struct Datagram {
-    std::string bytes;
-    std::string sender;      // dotted quad
-    int interface_index = 0; // interface it arrived on, 0 when unknown
+struct EndpointCounters : QueueCounters {
+    std::uint64_t handled = 0; // datagrams the handler ran for
 };
 
 class UdpEndpoint : public QObject {
@@ -46,14 +51,17 @@ public:
     explicit UdpEndpoint(EndpointConfig config, QObject* parent = nullptr);
     ~UdpEndpoint() override;
 
-    // Runs on this object's thread for every datagram received; whatever it throws is dropped.
+    // Runs on this object's thread for every datagram received, one at a time in arrival order;
+    // whatever it throws is dropped. A nested event loop inside it (a message box) handles no
+    // further datagram: they wait in the queue until the handler has returned.
     void setHandler(Handler handler);
 
     // Binds without address reuse and starts receiving. Throws NetworkError on failure; a port
     // held by another program gives "Could not bind socket. Address and port are already in use."
     void activate();
-    // Stops the receiving thread and waits for it (within about a second), then closes the
-    // socket. No handler runs once this has returned.
+    // Stops the receiving thread and waits for it, then closes the socket and drops whatever is
+    // queued. No handler runs once this has returned, and nothing received before it is handled
+    // after a later activate().
     void stop();
     bool isActive() const { return socket_ >= 0; }
 
@@ -70,11 +78,18 @@ public:
     int receiveBufferSize() const;
     std::uint16_t port() const { return config_.port; }
 
+    // What the receiving side has seen since construction, across sessions. Read it on the
+    // owner's thread.
+    EndpointCounters counters() const;
+
 private:
+    struct ReceiveBuffers;
+
     void receiveLoop();
-    bool receiveOne(Datagram& datagram);
-    void handOver(Datagram datagram);
-    void deliver(const Datagram& datagram, std::uint64_t session);
+    void drainSocket(ReceiveBuffers& buffers);
+    void wakeOwner();
+    void onWake();
+    void handleQueued();
     void sendTo(const std::string& bytes, std::uint32_t address, std::uint16_t port,
                 int interface_index);
 
@@ -83,11 +98,19 @@ private:
     int socket_ = -1;
     std::thread receiver_;
     std::atomic<bool> stopping_{false};
-    std::mutex mutex_;
-    std::condition_variable handled_;
-    bool pending_ = false;
-    // Counts stop() calls: a hand-over queued before one belongs to a finished session.
-    std::uint64_t session_ = 0;
+    DatagramQueue queue_;
+    // Two event descriptors, so neither side waits on the other's locks or on Qt's: the owner's
+    // thread sleeps in its event loop until wake_fd_ is written, the receiving thread in poll()
+    // until a datagram or stop_fd_ arrives.
+    int wake_fd_ = -1;
+    int stop_fd_ = -1;
+    std::unique_ptr<QSocketNotifier> wake_;
+    // The owner's thread is inside a handler: a wake-up from a nested event loop handles nothing.
+    bool handling_ = false;
+    // Taken from the queue in one go, not yet handled; the owner's thread only.
+    std::deque<Datagram> taken_;
+    std::uint64_t handled_ = 0;
+    std::uint64_t discarded_ = 0;
 };
 
 } // namespace nimbrel

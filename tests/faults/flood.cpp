@@ -58,24 +58,27 @@ bool Flood::sendPhase(const FloodPhase& phase, Clock::time_point deadline)
 {
     const auto start = Clock::now();
     bool complete = true;
-    for (std::size_t i = 0; i < phase.size(); ++i) {
-        if (stop_ || Clock::now() >= deadline) {
-            complete = false;
-            break;
-        }
-        if (i % kQueueCheckEvery == 0) {
-            for (;;) {
-                const auto socket = udpSocketState(kWindowPort);
-                if (!socket || socket->queuedBytes <= limits_.maxQueuedBytes || stop_ ||
-                    Clock::now() >= deadline)
-                    break;
-                std::this_thread::sleep_for(200us);
+    std::size_t sends = 0;
+    for (std::size_t i = 0; i < phase.size() && complete; ++i) {
+        for (int copy = 0; copy < phase[i].repeat; ++copy, ++sends) {
+            if (stop_ || Clock::now() >= deadline) {
+                complete = false;
+                break;
             }
+            if (sends % kQueueCheckEvery == 0) {
+                for (;;) {
+                    const auto socket = udpSocketState(kWindowPort);
+                    if (!socket || socket->queuedBytes <= limits_.maxQueuedBytes || stop_ ||
+                        Clock::now() >= deadline)
+                        break;
+                    std::this_thread::sleep_for(200us);
+                }
+            }
+            if (sender_.send(phase[i].bytes, phase[i].from))
+                ++sent_;
+            else
+                ++refused_;
         }
-        if (sender_.send(phase[i].bytes, phase[i].from))
-            ++sent_;
-        else
-            ++refused_;
     }
     sendingUs_ +=
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();

@@ -17,6 +17,8 @@ namespace nimbrel::testing {
 struct FloodDatagram {
     std::string bytes;
     AddressValue from = 0;
+    // Sent this many times in a row: a flood of large datagrams without a copy of each.
+    int repeat = 1;
 };
 
 using FloodPhase = std::vector<FloodDatagram>;

@@ -135,6 +135,7 @@ public:
             thread_.join();
     }
     int sent() const { return sent_; }
+    int delivered() const { return delivered_; }
 
 private:
     void run(const std::string& tag, std::uint16_t port, int count, const std::atomic<int>* handled,
@@ -148,6 +149,8 @@ private:
             // Counted before it leaves: whoever reads the count knows nothing later was sent.
             ++sent_;
             socket_.send(tag + ' ' + std::to_string(n), port);
+            // And once it has left: whoever reads this knows everything before it is out.
+            ++delivered_;
             if (handled == nullptr)
                 std::this_thread::sleep_for(50us);
         }
@@ -156,6 +159,7 @@ private:
     Sender socket_;
     std::atomic<bool> stop_{false};
     std::atomic<int> sent_{0};
+    std::atomic<int> delivered_{0};
     std::thread thread_;
 };
 
@@ -261,10 +265,11 @@ void EndpointHandoverTest::restartCycles_noDatagramFromAnEarlierSession()
     };
     Stream stream("127.0.0.2", "s", owner.endpoint->port(), 200000);
 
-    std::vector<int> firstOfSession;       // the stream's count just before each start
+    // Datagrams fully sent before each start; one being sent meanwhile may reach the new socket.
+    std::vector<int> firstOfSession;
     std::vector<std::size_t> sessionStart; // where each session's datagrams begin in owner.bytes
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-        firstOfSession.push_back(stream.sent());
+        firstOfSession.push_back(stream.delivered());
         sessionStart.push_back(owner.bytes.size());
         owner.endpoint->activate();
         const std::size_t before = owner.bytes.size();

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -154,7 +156,60 @@ void waitForHandOver()
     std::this_thread::sleep_for(100ms);
 }
 
+// Keeps this thread busy, its event loop not turning, until the condition holds (at most 5 s):
+// the window's thread inside a long handler or a write's pauses.
+bool busyUntil(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    return done();
+}
+
+// The ways a handler or a click can turn a nested event loop, as a message box does.
+enum class NestedLoop { EventLoopExec, QTestWait, ProcessEvents };
+
+// Turns a nested event loop of that kind until the condition holds (at most 5 s).
+bool runNestedUntil(NestedLoop kind, const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    switch (kind) {
+    case NestedLoop::EventLoopExec: {
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done() || clock.elapsed() > 5000)
+                loop.quit();
+        });
+        check.start(1);
+        loop.exec();
+        break;
+    }
+    case NestedLoop::QTestWait:
+        while (!done() && clock.elapsed() < 5000)
+            QTest::qWait(5);
+        break;
+    case NestedLoop::ProcessEvents:
+        while (!done() && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        break;
+    }
+    return done();
+}
+
+void addNestedLoopRows()
+{
+    QTest::addColumn<NestedLoop>("nested");
+
+    QTest::addRow("QEventLoop::exec") << NestedLoop::EventLoopExec;
+    QTest::addRow("QTest::qWait") << NestedLoop::QTestWait;
+    QTest::addRow("QCoreApplication::processEvents") << NestedLoop::ProcessEvents;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(NestedLoop)
 
 class TestUdpEndpoint : public QObject {
     Q_OBJECT
@@ -173,6 +228,15 @@ private Q_SLOTS:
     void handlersNeverOverlap_data();
     void handlersNeverOverlap();
     void throwingHandlerKeepsReceiving();
+    void nestedLoopInsideHandler_nextWaitsUntilItReturns_data();
+    void nestedLoopInsideHandler_nextWaitsUntilItReturns();
+    void nestedLoopOutsideHandler_datagramsHandledMeanwhile_data();
+    void nestedLoopOutsideHandler_datagramsHandledMeanwhile();
+    void queueBoundReached_laterDatagramsDroppedAndCounted_data();
+    void queueBoundReached_laterDatagramsDroppedAndCounted();
+    void longQueue_otherEventsRunBetweenSlices();
+    void stop_queuedDatagramsNeverHandledAfterRestart_data();
+    void stop_queuedDatagramsNeverHandledAfterRestart();
     void bindConflict_data();
     void bindConflict();
     void noHandlerAfterStop_data();
@@ -271,6 +335,10 @@ void TestUdpEndpoint::sizeLimit()
                              kArrivalTimeoutMs);
     const QByteArrayList expected = passed ? QByteArrayList{big, "next"} : QByteArrayList{"next"};
     QCOMPARE(receivedBytes(), expected);
+    const EndpointCounters counters = endpoint_->counters();
+    QCOMPARE(counters.received, std::uint64_t(2));
+    QCOMPARE(counters.dropped_by_size, std::uint64_t(passed ? 0 : 1));
+    QCOMPARE(counters.handled, std::uint64_t(passed ? 2 : 1));
 }
 
 void TestUdpEndpoint::sendReplacesHighBytes()
@@ -377,6 +445,216 @@ void TestUdpEndpoint::throwingHandlerKeepsReceiving()
 
     QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(4), kArrivalTimeoutMs);
     QCOMPARE(receivedBytes(), (QByteArrayList{"std", "int", "std", "after"}));
+}
+
+void TestUdpEndpoint::nestedLoopInsideHandler_nextWaitsUntilItReturns_data()
+{
+    addNestedLoopRows();
+}
+
+// A verdict box opened while a datagram is handled: the datagrams that arrive meanwhile are
+// received and queued, but none is handled until the handler has returned; then all, in order.
+void TestUdpEndpoint::nestedLoopInsideHandler_nextWaitsUntilItReturns()
+{
+    QFETCH(NestedLoop, nested);
+    const PlainSocket device("127.0.0.2");
+    const QByteArrayList later{"d1", "d2", "", "d4", "d5"};
+    std::size_t handledInside = 0;
+    bool allQueuedInside = false;
+    int depth = 0;
+    int deepest = 0;
+    endpoint_->setHandler([&](const Datagram& d) {
+        deepest = std::max(deepest, ++depth);
+        received_.push_back(d);
+        if (d.bytes == "box") {
+            for (const QByteArray& bytes : later)
+                device.sendTo(bytes, port_);
+            allQueuedInside = runNestedUntil(nested, [&] {
+                return endpoint_->counters().received == std::uint64_t(1 + later.size());
+            });
+            // The loop turned a while longer: a wrongly started datagram would show here.
+            runNestedUntil(nested, [start = std::chrono::steady_clock::now()] {
+                return std::chrono::steady_clock::now() - start > 50ms;
+            });
+            handledInside = received_.size();
+        }
+        --depth;
+    });
+    endpoint_->activate();
+
+    QVERIFY(device.sendTo("box", port_));
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(1 + later.size()), kArrivalTimeoutMs);
+    QVERIFY2(allQueuedInside, "the later datagrams never reached the queue");
+    QCOMPARE(handledInside, std::size_t(1));
+    QCOMPARE(deepest, 1);
+    QCOMPARE(receivedBytes(), QByteArrayList{"box"} + later);
+}
+
+void TestUdpEndpoint::nestedLoopOutsideHandler_datagramsHandledMeanwhile_data()
+{
+    addNestedLoopRows();
+}
+
+// A box opened by a click ("No device selected"): its event loop handles datagrams as they come.
+void TestUdpEndpoint::nestedLoopOutsideHandler_datagramsHandledMeanwhile()
+{
+    QFETCH(NestedLoop, nested);
+    startRecording();
+    const PlainSocket device("127.0.0.2");
+    const QByteArrayList sent{"a", "b", "c", "d"};
+    bool clicked = false;
+    std::size_t handledInBox = 0;
+    QTimer::singleShot(0, [&] {
+        clicked = true;
+        for (const QByteArray& bytes : sent)
+            device.sendTo(bytes, port_);
+        runNestedUntil(nested, [&] { return received_.size() == std::size_t(sent.size()); });
+        handledInBox = received_.size();
+    });
+
+    QTRY_VERIFY_WITH_TIMEOUT(clicked && handledInBox > 0, kArrivalTimeoutMs);
+    QCOMPARE(handledInBox, std::size_t(sent.size()));
+    QCOMPARE(receivedBytes(), sent);
+}
+
+void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted_data()
+{
+    QTest::addColumn<int>("size");
+
+    QTest::addRow("0 bytes") << 0;
+    QTest::addRow("100 bytes") << 100;
+    QTest::addRow("8192 bytes") << 8192;
+}
+
+// While the owner's thread is busy the queue fills; past its bound every further datagram is
+// dropped and counted, and the ones within it are handled in order once the thread is free.
+void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted()
+{
+    QFETCH(int, size);
+    constexpr int kFit = 4;
+    constexpr int kSent = 12;
+    const std::size_t bound = kFit * (static_cast<std::size_t>(size) + kQueueBookkeepingBytes);
+    endpoint_ =
+        std::make_unique<UdpEndpoint>(EndpointConfig{"127.0.0.1", port_, "127.0.0.1", bound});
+    startRecording();
+
+    const PlainSocket device("127.0.0.2");
+    QByteArrayList sent;
+    for (int i = 0; i < kSent; ++i) {
+        QByteArray bytes(size, 'x');
+        bytes.replace(0, std::min(size, 2), QByteArray::number(i + 10).left(size));
+        sent.append(bytes);
+        QVERIFY(device.sendTo(bytes, port_));
+    }
+    QVERIFY(busyUntil([&] { return endpoint_->counters().received == std::uint64_t(kSent); }));
+
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(kFit), kArrivalTimeoutMs);
+    QTest::qWait(50);
+    QCOMPARE(receivedBytes(), sent.mid(0, kFit));
+    const EndpointCounters counters = endpoint_->counters();
+    QCOMPARE(counters.received, std::uint64_t(kSent));
+    QCOMPARE(counters.dropped_by_bound, std::uint64_t(kSent - kFit));
+    QCOMPARE(counters.handled, std::uint64_t(kFit));
+    QCOMPARE(counters.peak_queued_bytes, bound);
+    QCOMPARE(counters.queued_bytes, std::size_t(0));
+
+    // Room again: the next one is handled.
+    QVERIFY(device.sendTo("after", port_));
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(kFit + 1), kArrivalTimeoutMs);
+    QCOMPARE(received_.back().bytes, std::string("after"));
+}
+
+// Hundreds of queued datagrams whose handlers take a while: a timer due meanwhile runs before the
+// queue is worked off, so the window's thread keeps answering the user during a burst.
+void TestUdpEndpoint::longQueue_otherEventsRunBetweenSlices()
+{
+    constexpr int kQueued = 300;
+    std::optional<std::size_t> handledWhenTimerRan;
+    endpoint_->setHandler([&](const Datagram& d) {
+        received_.push_back(d);
+        // Due at once, so it runs as soon as the event loop gets its turn.
+        if (received_.size() == 1)
+            QTimer::singleShot(0, [&] { handledWhenTimerRan = received_.size(); });
+        std::this_thread::sleep_for(1ms);
+    });
+    endpoint_->activate();
+    const PlainSocket device("127.0.0.2");
+    for (int i = 0; i < kQueued; ++i)
+        QVERIFY(device.sendTo("q" + QByteArray::number(i), port_));
+    QVERIFY(busyUntil([&] { return endpoint_->counters().received == std::uint64_t(kQueued); }));
+
+    QTRY_COMPARE_WITH_TIMEOUT(received_.size(), std::size_t(kQueued), 20000);
+
+    QVERIFY(handledWhenTimerRan.has_value());
+    qInfo("the timer ran after %zu of %d handlers of 1 ms", *handledWhenTimerRan, kQueued);
+    QVERIFY2(*handledWhenTimerRan < std::size_t(kQueued),
+             "the whole queue was handled in one go: the window's thread stalled");
+    for (int i = 0; i < kQueued; ++i)
+        QCOMPARE(received_[static_cast<std::size_t>(i)].bytes, "q" + std::to_string(i));
+}
+
+void TestUdpEndpoint::stop_queuedDatagramsNeverHandledAfterRestart_data()
+{
+    QTest::addColumn<bool>("fromHandler");
+
+    QTest::addRow("queued while the owner's thread is busy") << false;
+    QTest::addRow("queued behind a handler that restarts the endpoint") << true;
+}
+
+// Datagrams received before a stop() are dropped with it (and counted); after activate() only
+// datagrams sent afterwards are handled.
+void TestUdpEndpoint::stop_queuedDatagramsNeverHandledAfterRestart()
+{
+    QFETCH(bool, fromHandler);
+    constexpr int kQueued = 5;
+    const PlainSocket device("127.0.0.2");
+    auto sendQueued = [&] {
+        for (int i = 0; i < kQueued; ++i)
+            device.sendTo("old " + QByteArray::number(i), port_);
+    };
+    auto restart = [&] {
+        endpoint_->stop();
+        endpoint_->activate();
+        device.sendTo("fresh", port_);
+    };
+    int depth = 0;
+    int deepest = 0;
+    endpoint_->setHandler([&](const Datagram& d) {
+        deepest = std::max(deepest, ++depth);
+        received_.push_back(d);
+        if (d.bytes == "restart") {
+            sendQueued();
+            runNestedUntil(NestedLoop::EventLoopExec, [&] {
+                return endpoint_->counters().received == std::uint64_t(1 + kQueued);
+            });
+            restart();
+            // Still inside the handler: the new session's datagram waits for it as well.
+            runNestedUntil(NestedLoop::EventLoopExec, [&] {
+                return endpoint_->counters().received == std::uint64_t(2 + kQueued);
+            });
+        }
+        --depth;
+    });
+    endpoint_->activate();
+
+    QByteArrayList expected;
+    if (fromHandler) {
+        QVERIFY(device.sendTo("restart", port_));
+        expected = {"restart", "fresh"};
+    } else {
+        sendQueued();
+        QVERIFY(
+            busyUntil([&] { return endpoint_->counters().received == std::uint64_t(kQueued); }));
+        restart();
+        expected = {"fresh"};
+    }
+
+    QTRY_VERIFY_WITH_TIMEOUT(!received_.empty() && received_.back().bytes == "fresh",
+                             kArrivalTimeoutMs);
+    QTest::qWait(50);
+    QCOMPARE(receivedBytes(), expected);
+    QCOMPARE(deepest, 1);
+    QCOMPARE(endpoint_->counters().discarded_at_stop, std::uint64_t(kQueued));
 }
 
 void TestUdpEndpoint::bindConflict_data()
