@@ -160,7 +160,7 @@ Rate measureWindow(const Devices& devices, const std::vector<std::string>& texts
     // Every device listed first: the flood then repeats known announcements.
     for (int fd : devices.sockets)
         flood({fd}, {kAnnouncement}, port, 1, kFloodMaxMs);
-    if (!runEventsUntil([&] { return servers.count() == kDevices; }, 5000))
+    if (!runUntil([&] { return servers.count() == kDevices; }, 5000))
         throw std::runtime_error("the devices were not listed");
 
     Rate rate;
@@ -172,7 +172,7 @@ Rate measureWindow(const Devices& devices, const std::vector<std::string>& texts
         lastMs = realtimeMs();
         rate.inHandlerMs += lastMs - start;
         if (++rate.taken == 1 && hold == Hold::InsideFirstHandler)
-            runEventsUntil([&] { return running != nullptr && running->done; }, kReceiveMaxMs);
+            runUntil([&] { return running != nullptr && running->done; }, kReceiveMaxMs);
     });
     const EndpointCounters before = child<UdpEndpoint>(form, "server")->counters();
     rate.residentBeforeMiB = residentMiB();
@@ -183,8 +183,7 @@ Rate measureWindow(const Devices& devices, const std::vector<std::string>& texts
     {
         FloodThread sender(devices, port, count, texts);
         running = &sender;
-        runEventsUntil([&] { return sender.done && realtimeMs() - lastMs > kQuietMs; },
-                       kReceiveMaxMs);
+        runUntil([&] { return sender.done && realtimeMs() - lastMs > kQuietMs; }, kReceiveMaxMs);
         rate.sent = sender.sent;
         rate.ms = lastMs - sender.startMs;
     }

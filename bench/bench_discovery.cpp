@@ -168,19 +168,19 @@ int run(const Arguments& arguments)
     });
     ListGrowth list(form.listModel());
     Heartbeat heartbeat(kHeartbeatMs);
-    runEventsFor(100); // the window settles before the clock starts
+    runFor(100); // the window settles before the clock starts
 
     heartbeat.start();
     burst.searchMs = realtimeMs();
     form.button_refreshClick();
-    runEventsUntil(
+    runUntil(
         [&] {
             const double last =
                 std::max({burst.searchMs, list.lastGrowthMs(), burst.lastHandedOverMs});
             return list.rows() >= devices || realtimeMs() - last > kQuietMs;
         },
         kMaxRunMs);
-    runEventsFor(kRepaintTailMs);
+    runFor(kRepaintTailMs);
     heartbeat.stop();
     probe.stop();
 

@@ -78,7 +78,7 @@ int run()
                       vlanVariable("NIMBREL_LAN1_NS"));
 
     form.button_refreshClick();
-    if (!runEventsUntil([&] { return servers.count() > 0; }, 5000))
+    if (!runUntil([&] { return servers.count() > 0; }, 5000))
         throw std::runtime_error("the simulated device did not answer the search");
     const QRect row =
         child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(0, 0));
@@ -89,7 +89,7 @@ int run()
     const double clickMs = realtimeMs();
     QTest::mouseClick(child<QPushButton>(form, "b_save"), Qt::LeftButton);
     const double returnedMs = realtimeMs();
-    runEventsUntil([&] { return verdict.shownMs > 0; }, 5000);
+    runUntil([&] { return verdict.shownMs > 0; }, 5000);
     probe.stop();
 
     const std::vector<CapturedDatagram> messages = writeMessages(probe, clickMs);

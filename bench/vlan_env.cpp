@@ -17,24 +17,6 @@
 
 namespace nimbrel::bench {
 
-std::string vlanVariable(const std::string& name)
-{
-    const char* value = std::getenv(name.c_str());
-    if (value == nullptr || *value == '\0')
-        throw std::runtime_error("not inside the virtual LAN: " + name + " is unset");
-    return value;
-}
-
-void requireToolNamespace()
-{
-    const std::string tool = "/var/run/netns/" + vlanVariable("NIMBREL_TOOL_NS");
-    struct stat self {};
-    struct stat wanted {};
-    if (::stat("/proc/self/ns/net", &self) != 0 || ::stat(tool.c_str(), &wanted) != 0 ||
-        self.st_dev != wanted.st_dev || self.st_ino != wanted.st_ino)
-        throw std::runtime_error("refusing to run outside the virtual LAN's tool namespace");
-}
-
 int socketInNamespace(const std::string& netns, int domain, int type, int protocol)
 {
     const int self = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
@@ -54,30 +36,6 @@ int socketInNamespace(const std::string& netns, int domain, int type, int protoc
     if (fd < 0)
         throw std::runtime_error("cannot open a socket in namespace " + netns);
     return fd;
-}
-
-std::optional<UdpSocketState> udpSocketState(std::uint16_t port)
-{
-    char wanted[8];
-    std::snprintf(wanted, sizeof wanted, ":%04X", port);
-    std::ifstream table("/proc/net/udp");
-    std::string line;
-    std::getline(table, line); // the column names
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::vector<std::string> parts;
-        for (std::string part; fields >> part;)
-            parts.push_back(part);
-        // sl local remote st tx:rx tr:when retrnsmt uid timeout inode ref pointer drops
-        if (parts.size() < 13 || !parts[1].ends_with(wanted))
-            continue;
-        const std::string& queues = parts[4];
-        UdpSocketState state;
-        state.receiveQueueBytes = std::stoul(queues.substr(queues.find(':') + 1), nullptr, 16);
-        state.drops = std::stoul(parts.back());
-        return state;
-    }
-    return std::nullopt;
 }
 
 int ownSocketBoundTo(std::uint16_t port)

@@ -2,6 +2,9 @@
 // Watches the window's thread from inside it: how long it went without turning its event loop,
 // and when the device list last grew.
 
+#include "event_loop.h"
+#include "stall_watch.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -11,19 +14,8 @@ class QAbstractItemModel;
 
 namespace nimbrel::bench {
 
-// A timer that beats every intervalMs in the window's thread; a late beat is a stall.
-class Heartbeat : public QObject {
-public:
-    explicit Heartbeat(int intervalMs);
-    void start();
-    void stop();
-    double longestGapMs() const { return longest_; }
-
-private:
-    QTimer timer_;
-    double last_ = 0;
-    double longest_ = 0;
-};
+// A late beat of the test kit's stall watch is a stall of the window's thread.
+using Heartbeat = testing::StallWatch;
 
 // The list's row count and the moment it last grew (wall clock, ms).
 class ListGrowth : public QObject {
@@ -40,9 +32,8 @@ private:
     double lastGrowth_ = 0;
 };
 
-// Runs the event loop (no busy waiting, no sleeping) until done() or the timeout; returns done().
-bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
-// Runs the event loop for a while.
-void runEventsFor(int ms);
+// Waits in the event loop, from the test kit.
+using testing::runFor;
+using testing::runUntil;
 
 } // namespace nimbrel::bench

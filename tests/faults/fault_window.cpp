@@ -3,7 +3,6 @@
 #include "window_driver.h"
 
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace nimbrel::testing {
 
@@ -26,29 +25,7 @@ void dropPlatformNotes(QtMsgType type, const QMessageLogContext& context, const 
     passOn(type, context, text);
 }
 
-ino_t namespaceInode(const QString& path)
-{
-    struct stat info {};
-    return ::stat(qPrintable(path), &info) == 0 ? info.st_ino : 0;
-}
-
 } // namespace
-
-bool insideToolNamespace()
-{
-    const QString tool = qEnvironmentVariable("NIMBREL_TOOL_NS");
-    const ino_t own = namespaceInode(QStringLiteral("/proc/self/ns/net"));
-    return !tool.isEmpty() && own != 0 &&
-           own == namespaceInode(QStringLiteral("/var/run/netns/") + tool);
-}
-
-bool requireToolNamespace()
-{
-    if (!insideToolNamespace())
-        throw std::runtime_error("not inside the virtual LAN's tool namespace: refusing to bind "
-                                 "port 12340 or broadcast here");
-    return true;
-}
 
 FaultWindow::FaultWindow(int refreshIntervalMs) : form(servers, options(refreshIntervalMs))
 {

@@ -4,17 +4,13 @@
 // the things a user does with it.
 
 #include "app/tform1.h"
+#include "virtual_lan.h"
 #include "window_widgets.h"
 
 #include <QStringList>
 #include <QtGlobal>
 
 namespace nimbrel::testing {
-
-// Whether this process runs in the virtual LAN's tool namespace. The window binds port 12340 and
-// broadcasts, which must never happen in the host's namespace; requireToolNamespace() throws.
-bool insideToolNamespace();
-bool requireToolNamespace();
 
 struct FaultWindow {
     explicit FaultWindow(int refreshIntervalMs = 10000);

@@ -1,6 +1,6 @@
 #include "flood.h"
 
-#include "socket_watch.h"
+#include "virtual_lan.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -68,7 +68,7 @@ bool Flood::sendPhase(const FloodPhase& phase, Clock::time_point deadline)
             if (sends % kQueueCheckEvery == 0) {
                 for (;;) {
                     const auto socket = udpSocketState(kWindowPort);
-                    if (!socket || socket->queuedBytes <= limits_.maxQueuedBytes || stop_ ||
+                    if (!socket || socket->receiveQueueBytes <= limits_.maxQueuedBytes || stop_ ||
                         Clock::now() >= deadline)
                         break;
                     std::this_thread::sleep_for(200us);

@@ -41,8 +41,7 @@ int socketIn(const QString& name)
 
 LanSender::LanSender(int lan)
     : socket_(socketIn(lanNamespace(lan))),
-      tool_(ip_to_int(vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_TOOL_ADDR").arg(lan)))
-                          .toStdString()))
+      tool_(ip_to_int(vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_TOOL_ADDR").arg(lan)))))
 {}
 
 LanSender::~LanSender()

@@ -11,8 +11,8 @@
 #include "flood_plan.h"
 #include "lan_sender.h"
 #include "namespace_tools.h"
-#include "socket_watch.h"
 #include "stall_watch.h"
+#include "virtual_lan.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -36,7 +36,7 @@ bool ip(const QStringList& arguments)
 
 QString toolInterface()
 {
-    return vlanVariable("NIMBREL_LAN1_IFACE_TOOL");
+    return QString::fromStdString(vlanVariable("NIMBREL_LAN1_IFACE_TOOL"));
 }
 
 // The link and the routes scripts/vlan gave the tool namespace.

@@ -10,7 +10,7 @@
 #include "flood.h"
 #include "lan_sender.h"
 #include "namespace_tools.h"
-#include "socket_watch.h"
+#include "virtual_lan.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -12,17 +12,10 @@
 
 namespace nimbrel::testing {
 
-QString vlanVariable(const char* name)
-{
-    const QString value = qEnvironmentVariable(name);
-    if (value.isEmpty())
-        throw std::runtime_error(std::string("not inside the virtual LAN: ") + name + " unset");
-    return value;
-}
-
 QString lanNamespace(int lan)
 {
-    return vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_NS").arg(lan)));
+    return QString::fromStdString(
+        vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_NS").arg(lan))));
 }
 
 std::string lanDevice(int lan, int offset)
@@ -94,7 +87,8 @@ Simulator::Simulator(int lan, const QStringList& arguments)
     QObject::connect(&process_, &QProcess::readyRead, &process_,
                      [this] { output_ += QString::fromLocal8Bit(process_.readAll()); });
     process_.start(QStringLiteral("ip"),
-                   QStringList{"netns", "exec", lanNamespace(lan), vlanVariable("NIMBREL_DEVSIM")} +
+                   QStringList{"netns", "exec", lanNamespace(lan),
+                               QString::fromStdString(vlanVariable("NIMBREL_DEVSIM"))} +
                        arguments);
 }
 

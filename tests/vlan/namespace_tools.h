@@ -2,6 +2,7 @@
 // Helpers of the tests that run inside the virtual LAN: the test process itself runs in the tool
 // namespace; these open sockets and start simulators in the LAN namespaces beside it.
 
+#include "virtual_lan.h"
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -13,8 +14,6 @@
 
 namespace nimbrel::testing {
 
-// The value of a NIMBREL_* variable the virtual LAN script exports.
-QString vlanVariable(const char* name);
 QString lanNamespace(int lan);
 // The first device address of a LAN: 10.(100+lan).0.1
 std::string lanDevice(int lan, int offset);

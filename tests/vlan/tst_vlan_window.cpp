@@ -135,7 +135,8 @@ void VlanWindowTest::search_elevenBytesFromPort12340OnEveryLan()
         QVERIFY(search);
         QCOMPARE(search->bytes, std::string("find_QUORIX"));
         QCOMPARE(search->senderPort, 12340);
-        QCOMPARE(QString::fromStdString(search->sender), vlanVariable(toolAddress));
+        QCOMPARE(QString::fromStdString(search->sender),
+                 QString::fromStdString(vlanVariable(toolAddress)));
         QVERIFY2(!listener->receive(300), "one search per network, not more");
     }
 }
@@ -274,7 +275,7 @@ void VlanWindowTest::program_firstSearchAfterTenSeconds_secondCopyRefused()
     LanListener lan1(1);
     QProcess first;
     QElapsedTimer sinceStart;
-    first.start(vlanVariable("NIMBREL_BINARY"), {});
+    first.start(QString::fromStdString(vlanVariable("NIMBREL_BINARY")), {});
     sinceStart.start();
     QVERIFY(first.waitForStarted());
     QVERIFY2(!lan1.receive(8000), "nothing is sent before the first tick");
@@ -287,7 +288,7 @@ void VlanWindowTest::program_firstSearchAfterTenSeconds_secondCopyRefused()
     QByteArray secondErrors;
     connect(&second, &QProcess::readyReadStandardError, this,
             [&] { secondErrors += second.readAllStandardError(); });
-    second.start(vlanVariable("NIMBREL_BINARY"), {});
+    second.start(QString::fromStdString(vlanVariable("NIMBREL_BINARY")), {});
     QTRY_VERIFY_WITH_TIMEOUT(
         secondErrors.contains("Could not bind socket. Address and port are already in use."),
         10000);

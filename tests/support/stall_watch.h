@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace nimbrel::testing {
 
 class StallWatch : public QObject {
@@ -13,7 +15,13 @@ public:
     explicit StallWatch(int intervalMs = 2);
     void start();
     void stop() { beat_.stop(); }
-    double longestStallMs() const { return static_cast<double>(longestNs_) / 1e6; }
+    // The longest time between two beats, and the part of it beyond the interval: the time the
+    // thread was busy.
+    double longestGapMs() const { return static_cast<double>(longestGapNs_) / 1e6; }
+    double longestStallMs() const
+    {
+        return static_cast<double>(std::max<qint64>(0, longestGapNs_ - intervalNs_)) / 1e6;
+    }
 
 private:
     void onBeat();
@@ -21,7 +29,7 @@ private:
     QTimer beat_;
     QElapsedTimer clock_;
     qint64 lastNs_ = 0;
-    qint64 longestNs_ = 0;
+    qint64 longestGapNs_ = 0;
     qint64 intervalNs_;
 };
 

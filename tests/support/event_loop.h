@@ -26,4 +26,10 @@ inline bool runUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
+// Runs the event loop for a while.
+inline void runFor(int ms)
+{
+    runUntil([] { return false; }, ms);
+}
+
 } // namespace nimbrel::testing

@@ -13,7 +13,7 @@ StallWatch::StallWatch(int intervalMs) : intervalNs_(qint64{intervalMs} * 100000
 
 void StallWatch::start()
 {
-    longestNs_ = 0;
+    longestGapNs_ = 0;
     clock_.start();
     lastNs_ = 0;
     beat_.start();
@@ -22,7 +22,7 @@ void StallWatch::start()
 void StallWatch::onBeat()
 {
     const qint64 now = clock_.nsecsElapsed();
-    longestNs_ = std::max(longestNs_, now - lastNs_ - intervalNs_);
+    longestGapNs_ = std::max(longestGapNs_, now - lastNs_);
     lastNs_ = now;
 }
 
