@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -91,6 +92,7 @@ private Q_SLOTS:
     void burst_254DevicesAllListed();
     void twoLans_devicesOnBothFound();
     void twoDevicesOneAddress_firstListedOtherMarked();
+    void unansweredSearch_hintNamesEveryInterfaceItWentOutOn();
     void write_rightPassword_filesSuccessAndListedAgain();
     void write_wrongPassword_incorrectPasswordDeviceStays();
     void write_toSecondLan_neverReachesTheFirst();
@@ -191,6 +193,26 @@ void VlanWindowTest::twoDevicesOneAddress_firstListedOtherMarked()
     QCOMPARE(
         list->child(0)->text(QAccessible::Description),
         QStringLiteral("Another device (identifier %1) also answers from this address").arg(other));
+}
+
+void VlanWindowTest::unansweredSearch_hintNamesEveryInterfaceItWentOutOn()
+{
+    // No simulator: nothing answers the search, which leaves through both LANs' interfaces.
+    Window w;
+    w.search();
+    auto* hint = child<QLabel>(w.form, "l_no_answer");
+    QVERIFY(!hint->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 6000);
+    for (int lan : {1, 2}) {
+        const QString iface =
+            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_IFACE_TOOL").arg(lan)));
+        const QString address =
+            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_TOOL_ADDR").arg(lan)));
+        QVERIFY2(hint->text().contains(QStringLiteral("%1 (%2)").arg(iface, address)),
+                 qPrintable(hint->text()));
+    }
+    QVERIFY(hint->text().contains(QStringLiteral("UDP port 12340")));
+    QVERIFY(!hint->text().contains(QStringLiteral("lo (")));
 }
 
 void VlanWindowTest::write_rightPassword_filesSuccessAndListedAgain()
