@@ -106,6 +106,9 @@ void TForm1::connectListAdditions()
     };
     shortcut(QKeySequence::Find, this, Qt::WindowShortcut, [this] { openFilter(); });
     shortcut(Qt::Key_Escape, e_filter, Qt::WidgetShortcut, [this] { closeFilter(); });
+    // From the field down into the narrowed rows, as from a search field into its results.
+    shortcut(Qt::Key_Down, e_filter, Qt::WidgetShortcut,
+             [this] { list->setFocus(Qt::TabFocusReason); });
     shortcut(QKeySequence::Copy, list, Qt::WidgetShortcut,
              [this] { copyAddress(selectedIndex()); });
     shortcut(MenuItem3->shortcut(), list, Qt::WidgetShortcut,

@@ -164,6 +164,7 @@ private Q_SLOTS:
     void filter_narrowsToMatchingFields();
     void filterEscape_clearsClosesAndGivesTheListItsPlaceBack();
     void typeAhead_stillSelectsByCaption();
+    void downInFilter_movesToTheNarrowedRows();
     void filteredClick_loadsThatDevice();
     void filterHidingSelection_dropsSelectionAndBlanksPanel();
     void filterKeepingSelection_keepsItOnOneDevice();
@@ -171,6 +172,7 @@ private Q_SLOTS:
     void filteredInfoButton_showsThatDevice();
     void filteredClearList_emptiesEverything();
     void menu_keepsClearListFirstAndShowsShortcuts();
+    void menuBelowTheRows_offersNoCopyButExport();
     void menuCopyAddress_copiesTheRowUnderThePointer();
     void menuCopyDetails_copiesOneTabSeparatedLine();
     void keyboardCopy_copiesTheSelectedRow();
@@ -268,6 +270,18 @@ void ListAdditionsTest::typeAhead_stillSelectsByCaption()
     verifyOneDevice(*f->form, 2);
 }
 
+void ListAdditionsTest::downInFilter_movesToTheNarrowedRows()
+{
+    announceAll(*f);
+    typeFilter(*f->form, QStringLiteral("CCC"));
+    QTest::keyClick(child<QLineEdit>(*f->form, "e_filter"), Qt::Key_Down);
+    QVERIFY(listOf(*f->form)->hasFocus());
+    // The filter stays open, and the first arrow in the list selects its one row.
+    QVERIFY(child<QLineEdit>(*f->form, "e_filter")->isVisible());
+    QTest::keyClick(listOf(*f->form), Qt::Key_Down);
+    verifyOneDevice(*f->form, 2);
+}
+
 void ListAdditionsTest::filteredClick_loadsThatDevice()
 {
     announceAll(*f);
@@ -356,6 +370,25 @@ void ListAdditionsTest::menu_keepsClearListFirstAndShowsShortcuts()
     QCOMPARE(texts,
              (QStringList{"Clear list", "Copy address", "Copy device details", "Export list..."}));
     QCOMPARE(keys, (QStringList{"", "Ctrl+C", "Ctrl+Shift+C", "Ctrl+E"}));
+}
+
+void ListAdditionsTest::menuBelowTheRows_offersNoCopyButExport()
+{
+    announceAll(*f);
+    ListGestures gestures(listOf(*f->form));
+    QMenu* menu = gestures.rightClick(gestures.emptyPart());
+    QVERIFY(menu != nullptr);
+    QVERIFY(!child<QAction>(*f->form, "MenuItem2")->isEnabled());
+    QVERIFY(!child<QAction>(*f->form, "MenuItem3")->isEnabled());
+    QVERIFY(child<QAction>(*f->form, "MenuItem4")->isEnabled());
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QTRY_VERIFY(!menu->isVisible());
+    // On a row they are offered again.
+    menu = gestures.rightClick(gestures.caption(0));
+    QVERIFY(menu != nullptr);
+    QVERIFY(child<QAction>(*f->form, "MenuItem2")->isEnabled());
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QTRY_VERIFY(!menu->isVisible());
 }
 
 void ListAdditionsTest::menuCopyAddress_copiesTheRowUnderThePointer()
