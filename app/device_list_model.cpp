@@ -10,6 +10,14 @@ QString deviceCaption(const WebServer& record)
     return fromBytes(record.ip + " (" + suffix + ")");
 }
 
+QString conflictWarning(const WebServer& record)
+{
+    if (record.other_identifier.empty())
+        return {};
+    return QStringLiteral("Another device (identifier %1) also answers from this address")
+        .arg(fromBytes(record.other_identifier));
+}
+
 DeviceListModel::DeviceListModel(const DeviceRegistry& servers, QObject* parent)
     : QAbstractListModel(parent), servers_(servers)
 {}
@@ -34,6 +42,15 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const
         return highlighted ? kHighlightFill : plain;
     case StrokeColorRole:
         return highlighted ? kHighlightStroke : plain;
+    case HighlightedRole:
+        return highlighted;
+    case ConflictRole:
+        return !servers_.at(row).other_identifier.empty();
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+        const QString warning = conflictWarning(servers_.at(row));
+        return warning.isEmpty() ? QVariant() : QVariant(warning);
+    }
     default:
         return {};
     }
@@ -44,6 +61,12 @@ void DeviceListModel::rebuild()
     beginResetModel();
     highlighted_ = -1;
     endResetModel();
+}
+
+void DeviceListModel::recordChanged(int row)
+{
+    if (row >= 0 && row < rowCount())
+        Q_EMIT dataChanged(index(row), index(row));
 }
 
 void DeviceListModel::setHighlightedRow(int row)

@@ -9,13 +9,20 @@
 
 namespace nimbrel {
 
+// "Another device (identifier X) also answers from this address", or empty when none does.
+QString conflictWarning(const WebServer& record);
+
 // "ip (model)", or "ip (Outdated firmware)" for a device whose announcement had no model.
 QString deviceCaption(const WebServer& record);
 
 class DeviceListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { StrokeColorRole = Qt::UserRole + 1 };
+    enum Role {
+        StrokeColorRole = Qt::UserRole + 1,
+        HighlightedRole, // bool: the row last clicked
+        ConflictRole,    // bool: another device also answers from this row's address
+    };
 
     inline static const QColor kEvenRow{0xFF, 0xFF, 0xFF};
     inline static const QColor kOddRow{0xF0, 0xF0, 0xF0};
@@ -32,6 +39,8 @@ public:
     // The row last clicked is drawn highlighted; every other row gets its plain colour back.
     void setHighlightedRow(int row);
     int highlightedRow() const { return highlighted_; }
+    // The record at this row changed in place; the row is drawn anew, nothing is rebuilt.
+    void recordChanged(int row);
 
 private:
     const DeviceRegistry& servers_;

@@ -2,6 +2,7 @@
 
 #include "app/device_list_model.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -42,6 +43,19 @@ void DeviceListView::reset()
         setUpdatesEnabled(false);
         repaintHold_.start();
     }
+}
+
+QModelIndex DeviceListView::shownIndex(const QModelIndex& index) const
+{
+    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model());
+    if (proxy != nullptr && index.isValid() && index.model() == proxy->sourceModel())
+        return proxy->mapFromSource(index);
+    return index;
+}
+
+QRect DeviceListView::visualRect(const QModelIndex& index) const
+{
+    return QListView::visualRect(shownIndex(index));
 }
 
 QRect DeviceListView::infoButtonRect(const QModelIndex& index) const
@@ -167,7 +181,8 @@ void DeviceListView::leaveEvent(QEvent* event)
 
 DeviceRowDelegate::DeviceRowDelegate(DeviceListView* view)
     : QStyledItemDelegate(view), view_(view),
-      infoIcon_(view->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(24, 24))
+      infoIcon_(view->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(24, 24)),
+      warningIcon_(view->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(20, 20))
 {}
 
 QSize DeviceRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
@@ -185,7 +200,14 @@ void DeviceRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->drawRect(row.adjusted(0, 0, -1, -1));
 
     const QRect button = view_->infoButtonRect(index);
-    const QRect caption = row.adjusted(3, 0, -button.width(), 0);
+    // A row whose address two devices answer from carries a warning mark before its button.
+    const bool conflict = index.data(DeviceListModel::ConflictRole).toBool();
+    const QSize mark = warningIcon_.deviceIndependentSize().toSize();
+    const int markWidth = conflict ? mark.width() + 8 : 0;
+    const QRect caption = row.adjusted(3, 0, -button.width() - markWidth, 0);
+    if (conflict)
+        painter->drawPixmap(button.left() - markWidth + 4, row.center().y() - mark.height() / 2 + 1,
+                            warningIcon_);
     painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
     painter->setFont(option.font);
     painter->drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,

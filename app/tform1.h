@@ -13,6 +13,7 @@
 class QAction;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QModelIndex;
 class QPushButton;
@@ -20,6 +21,7 @@ class QTimer;
 
 namespace nimbrel {
 
+class DeviceFilterModel;
 class DeviceListModel;
 class DeviceListView;
 class InfoPopover;
@@ -30,6 +32,7 @@ struct WindowOptions {
     EndpointConfig endpoint;       // the program always uses 0.0.0.0, 12340, 255.255.255.255
     int refreshIntervalMs = 10000; // the periodic search
     int sendPauseMs = 200;         // between the messages of a write
+    int noAnswerHintMs = 3000;     // a search unanswered this long explains the empty list
 };
 
 class TForm1 : public QWidget {
@@ -62,6 +65,15 @@ public:
     void settingSwitched(std::string WebServer::*field, const std::string& value);
     void MenuItem1Click();
     void label_topMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift);
+    // Additions of the list's menu, each for a registry position (-1: nothing).
+    void copyAddress(int position);
+    void copyDeviceDetails(int position);
+    void exportList();
+    // The filter field over the list: Ctrl+F opens it, Escape clears and closes it.
+    void openFilter();
+    void closeFilter();
+    void e_filterChange(const QString& text);
+    void timer_no_answerTimer();
 
     // Operations of the window.
     void readAnnouncement(const std::string& sender, const std::string& text, int interfaceIndex);
@@ -72,7 +84,7 @@ public:
     void infoButtonMouseEnter(int row);
     bool validateSettings();
 
-    // The list's selected row, or -1.
+    // The registry position of the list's selected row, or -1.
     int selectedIndex() const;
     bool verdictBusy() const { return verdict_busy; }
     int infoIndex() const { return info_index; }
@@ -90,8 +102,11 @@ private:
     void createPopover();
     void describeControls();
     void connectHandlers();
+    void connectListAdditions();
     void setTabOrder();
     void layoutRegions();
+    void createListMenu();
+    void showListMenu(const QPoint& at);
 
     WebServer* selectedRecord();
     // The selected record, when it is also the device the settings panel shows.
@@ -114,12 +129,21 @@ private:
     InfoPopover* MultiView1;
     QMenu* PopupMenu1;
     QAction* MenuItem1;
+    QAction* MenuItem2; // "Copy address"
+    QAction* MenuItem3; // "Copy device details"
+    QAction* MenuItem4; // "Export list..."
+    QLineEdit* e_filter;
+    QLabel* l_no_answer;
+    QTimer* timer_no_answer;
     QTimer* timer_refresh;
     UdpEndpoint* server;
 
     DeviceRegistry& servers;
     Options options_;
     DeviceListModel* listModel_;
+    DeviceFilterModel* listFilter_;
+    // The registry position of the row the list's menu was opened on, -1 for none.
+    int menuRow_ = -1;
     bool verdict_busy = false;
     int info_index = 0;
     std::string write_target;

@@ -21,8 +21,25 @@ WebServer* DeviceRegistry::find(const std::string& ip)
 bool DeviceRegistry::add_announcement(const std::string& sender, const std::string& text,
                                       int interface_index)
 {
-    if (find_index(sender) >= 0)
-        return false;
+    int position = -1;
+    return hear_announcement(sender, text, interface_index, position) == Heard::Added;
+}
+
+DeviceRegistry::Heard DeviceRegistry::hear_announcement(const std::string& sender,
+                                                        const std::string& text,
+                                                        int interface_index, int& position)
+{
+    position = find_index(sender);
+    if (position >= 0) {
+        // Devices repeat themselves on every search: this path only compares, it builds nothing.
+        WebServer& record = at(position);
+        std::string_view identifier;
+        if (!announced_identifier(text, identifier) || identifier == record.identifier ||
+            !record.other_identifier.empty())
+            return Heard::Known;
+        record.other_identifier = identifier;
+        return Heard::Conflict;
+    }
 
     auto record = std::make_unique<WebServer>();
     record->ip = sender;
@@ -32,13 +49,14 @@ bool DeviceRegistry::add_announcement(const std::string& sender, const std::stri
 
     // Before the first record the new address sorts below by the wrapped difference. That
     // relation is not a total order across far-apart networks, so this stays a linear scan.
-    std::size_t position = 0;
-    while (position < addresses_.size() && ip_distance(record->address, addresses_[position]) >= 0)
-        ++position;
-    const auto offset = static_cast<std::ptrdiff_t>(position);
+    std::size_t place = 0;
+    while (place < addresses_.size() && ip_distance(record->address, addresses_[place]) >= 0)
+        ++place;
+    const auto offset = static_cast<std::ptrdiff_t>(place);
     addresses_.insert(addresses_.begin() + offset, record->address);
     records_.insert(records_.begin() + offset, std::move(record));
-    return true;
+    position = static_cast<int>(offset);
+    return Heard::Added;
 }
 
 bool DeviceRegistry::remove(const std::string& ip)

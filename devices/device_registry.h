@@ -20,6 +20,18 @@ public:
     // The first record whose ip equals the text exactly, or nullptr.
     WebServer* find(const std::string& ip);
 
+    enum class Heard {
+        Added,    // a new record
+        Known,    // the address is listed and nothing about it changed
+        Conflict, // the address is listed, and this is the first time another identifier
+                  // answered from it: the record's other_identifier now names it
+    };
+
+    // As add_announcement, and also notes when a second device answers from a listed address.
+    // The record itself stays as the first announcement made it. Sets position to the record's.
+    Heard hear_announcement(const std::string& sender, const std::string& text, int interface_index,
+                            int& position);
+
     // Lists the sender of an announcement unless its address is already listed: the first
     // announcement from an address wins. A device whose announcement doesn't parse is still
     // listed, with its address only. Returns whether a record was added.

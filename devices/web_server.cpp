@@ -25,6 +25,13 @@ bool is_flag_field(std::size_t field)
     return field == 6 || field == 8 || field == 10 || field == 14;
 }
 
+// The device's own view of its settings, kept apart from the edits made on top of them.
+void remember_read_settings(WebServer& record)
+{
+    for (std::size_t k = 0; k < record.read_settings.size(); ++k)
+        record.read_settings[k] = record.*kWebServerFields[kFirstSettingsField + k];
+}
+
 } // namespace
 
 bool is_quorix(const WebServer& record)
@@ -40,6 +47,7 @@ bool parse_announcement(WebServer& record, const std::string& text)
     // Part 0 is the word that made this an announcement; field 0 is the sender, not text.
     for (std::size_t k = 1; k < kAnnouncementParts; ++k)
         record.*kWebServerFields[k] = is_flag_field(k) ? lower_ascii(parts[k]) : parts[k];
+    remember_read_settings(record);
     return true;
 }
 
@@ -50,6 +58,17 @@ bool parse_network_response(WebServer& record, const std::string& text)
         return false;
     for (std::size_t k = 1; k < kNetworkResponseParts; ++k)
         record.*kWebServerFields[kFirstSettingsField + k - 1] = parts[k];
+    remember_read_settings(record);
+    return true;
+}
+
+bool announced_identifier(const std::string& text, std::string_view& identifier)
+{
+    if (std::count(text.begin(), text.end(), ';') != kAnnouncementParts)
+        return false;
+    const std::size_t afterModel = text.find(';', text.find(';') + 1) + 1;
+    const std::size_t end = text.find(';', afterModel);
+    identifier = std::string_view(text).substr(afterModel, end - afterModel);
     return true;
 }
 

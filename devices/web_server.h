@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace nimbrel {
 
@@ -35,6 +36,12 @@ struct WebServer {
     // can leave through that interface only.
     AddressValue address = 0;
     int interface_index = 0;
+
+    // Fields 6 to 17 as the device itself last gave them (announcement or settings reply), apart
+    // from the edits pending in the fields above: what an exported list reports.
+    std::array<std::string, 12> read_settings;
+    // The identifier of another device heard from this same address, empty while none was.
+    std::string other_identifier;
 };
 
 // The 18 protocol fields in their fixed order, for positional access.
@@ -53,6 +60,10 @@ bool is_quorix(const WebServer& record);
 // yes/no and encryption words; any other part count leaves the record untouched. Returns
 // whether the record was filled.
 bool parse_announcement(WebServer& record, const std::string& text);
+
+// The identifier an announcement of exactly 18 ";"-ended parts carries (part 2), without
+// splitting it; false for any other part count.
+bool announced_identifier(const std::string& text, std::string_view& identifier);
 
 // Stores the twelve values of a settings reply of exactly 13 ";"-ended parts into fields 6 to
 // 17 as received; any other part count leaves the record untouched.

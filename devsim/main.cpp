@@ -68,7 +68,8 @@ void serve_waiting_datagrams(UdpEndpoint& endpoint, Simulator& simulator,
 int run(const ProgramOptions& options, int signal_fd)
 {
     std::string error;
-    auto endpoint = UdpEndpoint::open(options.bind_address, options.port, error);
+    auto endpoint =
+        UdpEndpoint::open(options.bind_address, options.port, error, options.share_port);
     if (!endpoint) {
         std::fprintf(stderr, "nimbrel-devsim: cannot open %s:%u: %s\n",
                      int_to_ip(options.bind_address).c_str(), options.port, error.c_str());

@@ -61,6 +61,11 @@ struct Flags {
                                u"One setting of the --count devices, e.g. w_ssid=Office "
                                u"(repeatable, applied after --settings)."_s,
                                u"NAME=VALUE"_s};
+    QCommandLineOption share_port{
+        u"share-port"_s,
+        u"Share the port with other simulators started with --share-port: each gets every "
+        u"search, so two of them can answer from one address, as two devices given one "
+        u"address do."_s};
     QCommandLineOption delay{u"answer-delay-us"_s,
                              u"Pause between the announcements of one search (default 0)."_s,
                              u"US"_s, u"0"_s};
@@ -243,6 +248,7 @@ bool read_endpoint(const QCommandLineParser& parser, const Flags& flags, Program
     }
     options.port = static_cast<std::uint16_t>(port);
     options.answer_delay = std::chrono::microseconds(delay);
+    options.share_port = parser.isSet(flags.share_port);
     return true;
 }
 
@@ -299,7 +305,7 @@ ParsedCommandLine parse_command_line(const QStringList& arguments)
     parser.addOptions({flags.bind, flags.port, flags.config, flags.count, flags.first, flags.model,
                        flags.identifier, flags.firmware, flags.build, flags.user, flags.password,
                        flags.older, flags.restart, flags.files_dir, flags.settings, flags.setting,
-                       flags.delay});
+                       flags.delay, flags.share_port});
     ParsedCommandLine result;
     if (!parser.parse(arguments)) {
         result.error = parser.errorText().toStdString();

@@ -19,6 +19,7 @@ struct ProgramOptions {
     std::vector<DeviceInfo> devices;
     SimulatorConfig simulator;
     std::chrono::microseconds answer_delay{0};
+    bool share_port = false; // another simulator may bind the same port (two devices, one address)
 };
 
 struct ParsedCommandLine {

@@ -68,7 +68,7 @@ struct OutgoingMessage {
 } // namespace
 
 std::unique_ptr<UdpEndpoint> UdpEndpoint::open(AddressValue bind_address, std::uint16_t port,
-                                               std::string& error)
+                                               std::string& error, bool share_port)
 {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -79,6 +79,10 @@ std::unique_ptr<UdpEndpoint> UdpEndpoint::open(AddressValue bind_address, std::u
     const int on = 1;
     if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
         setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+        error = errno_text("setsockopt");
+        return nullptr;
+    }
+    if (share_port && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
         error = errno_text("setsockopt");
         return nullptr;
     }

@@ -23,8 +23,10 @@ class UdpEndpoint {
 public:
     // Binds bind_address:port with SO_BROADCAST (no SO_REUSEADDR: a second simulator on the same
     // port must fail instead of sharing datagrams). Returns nullptr and sets error on failure.
+    // With share_port, SO_REUSEADDR lets simulators that all ask for it bind the same port: each
+    // receives every broadcast, so two can answer one search from one address.
     static std::unique_ptr<UdpEndpoint> open(AddressValue bind_address, std::uint16_t port,
-                                             std::string& error);
+                                             std::string& error, bool share_port = false);
     ~UdpEndpoint();
     UdpEndpoint(const UdpEndpoint&) = delete;
     UdpEndpoint& operator=(const UdpEndpoint&) = delete;

@@ -139,6 +139,11 @@ void TestDevsimOptions::goodArguments()
     QCOMPARE(int_to_ip(parsed.options->devices[0].address), std::string("10.101.0.1"));
     QCOMPARE(parsed.options->port, std::uint16_t(12340));
     QCOMPARE(parsed.options->bind_address, AddressValue(0));
+    QVERIFY(!parsed.options->share_port);
+
+    parsed = parse_command_line(with_program({u"--share-port"_s}));
+    QVERIFY2(parsed.options, parsed.error.c_str());
+    QVERIFY(parsed.options->share_port);
 
     parsed = parse_command_line(with_program(
         {u"--count"_s, u"4"_s, u"--first-address"_s, u"10.2.0.254"_s, u"--older-firmware"_s, u"1"_s,

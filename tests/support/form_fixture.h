@@ -18,13 +18,15 @@ inline constexpr const char* kToolAddress = "127.0.0.1";
 inline constexpr const char* kBroadcastCapture = "127.0.0.2";
 
 struct FormFixture {
-    explicit FormFixture(int refreshIntervalMs = 60000, int sendPauseMs = 1)
+    explicit FormFixture(int refreshIntervalMs = 60000, int sendPauseMs = 1,
+                         int noAnswerHintMs = 3000)
         : port(freeLoopbackPort()), broadcasts(kBroadcastCapture, port)
     {
         TForm1::Options options;
         options.endpoint = {kToolAddress, port, kBroadcastCapture};
         options.refreshIntervalMs = refreshIntervalMs;
         options.sendPauseMs = sendPauseMs;
+        options.noAnswerHintMs = noAnswerHintMs;
         form = std::make_unique<TForm1>(servers, options);
     }
 

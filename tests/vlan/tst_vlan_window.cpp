@@ -13,9 +13,11 @@
 #include "window_driver.h"
 #include "window_widgets.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -89,6 +91,8 @@ private Q_SLOTS:
     void search_elevenBytesFromPort12340OnEveryLan();
     void burst_254DevicesAllListed();
     void twoLans_devicesOnBothFound();
+    void twoDevicesOneAddress_firstListedOtherMarked();
+    void unansweredSearch_hintNamesEveryInterfaceItWentOutOn();
     void write_rightPassword_filesSuccessAndListedAgain();
     void write_wrongPassword_incorrectPasswordDeviceStays();
     void write_toSecondLan_neverReachesTheFirst();
@@ -161,6 +165,55 @@ void VlanWindowTest::twoLans_devicesOnBothFound()
     w.search();
     QTRY_COMPARE_WITH_TIMEOUT(w.form.listModel()->rowCount(), 6, 5000);
     QCOMPARE(w.servers.at(3).ip, std::string("10.102.0.1"));
+}
+
+void VlanWindowTest::twoDevicesOneAddress_firstListedOtherMarked()
+{
+    // Two simulators sharing the port in LAN 1, each one device at 10.101.0.5: both answer the
+    // one search, as two devices given the same address do.
+    const QStringList shared = {"--share-port", "--first-address", "10.101.0.5"};
+    Simulator first(1, shared + QStringList{"--identifier", "TVX-FIRST"});
+    QVERIFY2(first.waitForLine("started"), qPrintable(first.output()));
+    Simulator second(1, shared + QStringList{"--identifier", "TVX-SECOND"});
+    QVERIFY2(second.waitForLine("started"), qPrintable(second.output()));
+    Window w;
+    w.search();
+    QVERIFY2(first.waitForLine("answered search"), qPrintable(first.output()));
+    QVERIFY2(second.waitForLine("answered search"), qPrintable(second.output()));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        w.form.listModel()->index(0).data(DeviceListModel::ConflictRole).toBool(), 5000);
+    QCOMPARE(w.servers.count(), 1);
+    QCOMPARE(w.captions(), QStringList{"10.101.0.5 (QUORIX)"});
+    // Whichever answered first is listed; the mark names the other.
+    const std::string listed = w.servers.at(0).identifier;
+    QVERIFY2(listed == "TVX-FIRST" || listed == "TVX-SECOND", listed.c_str());
+    const QString other = listed == "TVX-FIRST" ? "TVX-SECOND" : "TVX-FIRST";
+    QAccessibleInterface* list =
+        QAccessible::queryAccessibleInterface(child<DeviceListView>(w.form, "list"));
+    QVERIFY(list != nullptr);
+    QCOMPARE(
+        list->child(0)->text(QAccessible::Description),
+        QStringLiteral("Another device (identifier %1) also answers from this address").arg(other));
+}
+
+void VlanWindowTest::unansweredSearch_hintNamesEveryInterfaceItWentOutOn()
+{
+    // No simulator: nothing answers the search, which leaves through both LANs' interfaces.
+    Window w;
+    w.search();
+    auto* hint = child<QLabel>(w.form, "l_no_answer");
+    QVERIFY(!hint->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 6000);
+    for (int lan : {1, 2}) {
+        const QString iface =
+            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_IFACE_TOOL").arg(lan)));
+        const QString address =
+            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_TOOL_ADDR").arg(lan)));
+        QVERIFY2(hint->text().contains(QStringLiteral("%1 (%2)").arg(iface, address)),
+                 qPrintable(hint->text()));
+    }
+    QVERIFY(hint->text().contains(QStringLiteral("UDP port 12340")));
+    QVERIFY(!hint->text().contains(QStringLiteral("lo (")));
 }
 
 void VlanWindowTest::write_rightPassword_filesSuccessAndListedAgain()
