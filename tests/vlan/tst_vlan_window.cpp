@@ -205,10 +205,10 @@ void VlanWindowTest::unansweredSearch_hintNamesEveryInterfaceItWentOutOn()
     QVERIFY(!hint->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 6000);
     for (int lan : {1, 2}) {
-        const QString iface =
-            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_IFACE_TOOL").arg(lan)));
-        const QString address =
-            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_TOOL_ADDR").arg(lan)));
+        const QString iface = QString::fromStdString(
+            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_IFACE_TOOL").arg(lan))));
+        const QString address = QString::fromStdString(
+            vlanVariable(qPrintable(QStringLiteral("NIMBREL_LAN%1_TOOL_ADDR").arg(lan))));
         QVERIFY2(hint->text().contains(QStringLiteral("%1 (%2)").arg(iface, address)),
                  qPrintable(hint->text()));
     }
