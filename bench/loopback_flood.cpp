@@ -11,29 +11,6 @@
 
 namespace nimbrel::bench {
 
-int loopbackSocket(const std::string& address, std::uint16_t port)
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    if (fd < 0 || ::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1 ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        throw std::runtime_error("cannot bind " + address + ":" + std::to_string(port));
-    }
-    return fd;
-}
-
-std::uint16_t boundPort(int fd)
-{
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    return ntohs(local.sin_port);
-}
-
 long long flood(const std::vector<int>& senders, const std::vector<std::string>& texts,
                 std::uint16_t port, long long count, int maxMs)
 {

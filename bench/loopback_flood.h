@@ -2,6 +2,8 @@
 // Datagrams as fast as one thread can send them, between sockets on loopback addresses, and a
 // bare receiving loop to compare with: what the kernel delivers with no work per datagram.
 
+#include "udp_socket.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -9,9 +11,12 @@
 
 namespace nimbrel::bench {
 
-// A UDP socket bound to address:port (0: one the system picks). Throws on failure.
-int loopbackSocket(const std::string& address, std::uint16_t port = 0);
-std::uint16_t boundPort(int fd);
+// The sockets themselves come from the test kit.
+inline int loopbackSocket(const std::string& address, std::uint16_t port = 0)
+{
+    return testing::boundUdpSocket(address, port);
+}
+using testing::boundPort;
 
 struct Reception {
     long long count = 0;

@@ -4,6 +4,7 @@
 
 #include "event_loop.h"
 #include "net/udp_endpoint.h"
+#include "udp_socket.h"
 
 #include <QObject>
 #include <QTest>
@@ -25,46 +26,26 @@
 #include <vector>
 
 using namespace nimbrel;
-using nimbrel::testing::runUntil;
+using namespace nimbrel::testing;
 using namespace std::chrono_literals;
 
 namespace {
 
 constexpr int kArrivalTimeoutMs = 20000;
 
-sockaddr_in loopback(const char* host, std::uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    inet_pton(AF_INET, host, &address.sin_addr);
-    return address;
-}
-
 // A UDP socket on a loopback address, sending to the endpoint.
 class Sender {
 public:
-    explicit Sender(const char* address) : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
-    {
-        const sockaddr_in local = loopback(address, 0);
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-            throw std::runtime_error("test socket cannot bind");
-    }
+    explicit Sender(const char* address) : fd_(loopbackUdpSocket(address)) {}
     ~Sender() { ::close(fd_); }
     Sender(const Sender&) = delete;
     Sender& operator=(const Sender&) = delete;
 
-    std::uint16_t port() const
-    {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length);
-        return ntohs(local.sin_port);
-    }
+    std::uint16_t port() const { return boundPort(fd_); }
 
     bool send(const std::string& bytes, std::uint16_t port) const
     {
-        const sockaddr_in to = loopback("127.0.0.1", port);
+        const sockaddr_in to = loopbackAddress("127.0.0.1", port);
         return ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                         sizeof to) == static_cast<ssize_t>(bytes.size());
     }
@@ -72,11 +53,6 @@ public:
 private:
     int fd_;
 };
-
-std::uint16_t freePort()
-{
-    return Sender("127.0.0.1").port();
-}
 
 // What a window does with the endpoint: owns it as a child, handles on its own thread, and stops
 // it first thing in its destructor, before its own members go.
@@ -194,7 +170,7 @@ void EndpointHandoverTest::concurrentSenders_eachInOrderNoneLost()
 {
     QFETCH(int, busyEveryMs);
     constexpr int kPerSender = 1500;
-    Owner owner(freePort());
+    Owner owner(freeLoopbackPort());
     owner.endpoint->activate();
     QTimer busy;
     if (busyEveryMs > 0) {
@@ -232,7 +208,7 @@ void EndpointHandoverTest::ownerDestroyedUnderStream_noHandlerAfterwards()
 {
     std::atomic<int> lateCalls{0};
     std::atomic<bool> ownerGone{false};
-    auto owner = std::make_unique<Owner>(freePort());
+    auto owner = std::make_unique<Owner>(freeLoopbackPort());
     owner->onDatagram = [&](const Datagram&) {
         if (ownerGone)
             ++lateCalls;
@@ -257,7 +233,7 @@ void EndpointHandoverTest::ownerDestroyedUnderStream_noHandlerAfterwards()
 void EndpointHandoverTest::restartCycles_noDatagramFromAnEarlierSession()
 {
     constexpr int kCycles = 15;
-    Owner owner(freePort());
+    Owner owner(freeLoopbackPort());
     // A nested event loop now and then, as a message box in a handler would run.
     owner.onDatagram = [](const Datagram& d) {
         if (numberOf(d.bytes) % 16 == 0)

@@ -2,6 +2,7 @@
 // tests can leave the machine, and none touches the device port.
 
 #include "net/udp_endpoint.h"
+#include "udp_socket.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -29,6 +30,8 @@
 using namespace nimbrel;
 using namespace std::chrono_literals;
 
+using namespace nimbrel::testing;
+
 namespace {
 
 constexpr int kArrivalTimeoutMs = 5000;
@@ -37,27 +40,17 @@ constexpr int kArrivalTimeoutMs = 5000;
 class PlainSocket {
 public:
     explicit PlainSocket(const char* address, std::uint16_t port = 0)
-        : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_in local = endpointOf(address, port);
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
-            throw std::runtime_error("test socket cannot bind");
-    }
+        : fd_(loopbackUdpSocket(address, port))
+    {}
     ~PlainSocket() { ::close(fd_); }
     PlainSocket(const PlainSocket&) = delete;
     PlainSocket& operator=(const PlainSocket&) = delete;
 
-    std::uint16_t port() const
-    {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length);
-        return ntohs(local.sin_port);
-    }
+    std::uint16_t port() const { return boundPort(fd_); }
 
     bool sendTo(const QByteArray& bytes, std::uint16_t port, const char* host = "127.0.0.1") const
     {
-        const sockaddr_in to = endpointOf(host, port);
+        const sockaddr_in to = loopbackAddress(host, port);
         const ssize_t sent =
             ::sendto(fd_, bytes.constData(), static_cast<std::size_t>(bytes.size()), 0,
                      reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -85,23 +78,8 @@ public:
     }
 
 private:
-    static sockaddr_in endpointOf(const char* host, std::uint16_t port)
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        inet_pton(AF_INET, host, &address.sin_addr);
-        return address;
-    }
-
     int fd_;
 };
-
-// A loopback port nobody holds right now: the kernel's choice for a probe socket.
-std::uint16_t freePort()
-{
-    return PlainSocket("127.0.0.1").port();
-}
 
 EndpointConfig loopbackConfig(std::uint16_t port)
 {
@@ -259,7 +237,7 @@ private:
 void TestUdpEndpoint::init()
 {
     received_.clear();
-    port_ = freePort();
+    port_ = freeLoopbackPort();
     endpoint_ = std::make_unique<UdpEndpoint>(loopbackConfig(port_));
 }
 

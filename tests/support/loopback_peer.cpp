@@ -1,5 +1,7 @@
 #include "loopback_peer.h"
 
+#include "udp_socket.h"
+
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -12,55 +14,9 @@
 
 namespace nimbrel::testing {
 
-namespace {
-
-sockaddr_in loopbackAddress(const std::string& host, std::uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 ||
-        (ntohl(address.sin_addr.s_addr) >> 24) != 127)
-        throw std::invalid_argument("tests stay on loopback: " + host);
-    return address;
-}
-
-bool canBind(const std::string& host, std::uint16_t port)
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const sockaddr_in address = loopbackAddress(host, port);
-    const bool ok = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
-}
-
-} // namespace
-
-std::uint16_t freeLoopbackPort()
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address = loopbackAddress("127.0.0.1", 0);
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        ::close(fd);
-        const std::uint16_t port = ntohs(address.sin_port);
-        bool free = true;
-        for (const char* host : {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"})
-            free = free && canBind(host, port);
-        if (free && port != 12340)
-            return port;
-    }
-    throw std::runtime_error("no free loopback port");
-}
-
 LoopbackPeer::LoopbackPeer(const std::string& address, std::uint16_t port) : address_(address)
 {
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
-    const sockaddr_in local = loopbackAddress(address, port);
-    if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        throw std::runtime_error("cannot bind test peer " + address);
+    socket_ = loopbackUdpSocket(address, port, SOCK_NONBLOCK);
     const int on = 1;
     ::setsockopt(socket_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
 }

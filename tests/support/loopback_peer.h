@@ -2,6 +2,8 @@
 // A plain UDP socket on a loopback address, playing a device or capturing what the tool sends.
 // Tests never leave loopback: the window under test binds 127.0.0.1 on a port the test picks.
 
+#include "udp_socket.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,9 +13,6 @@
 #include <string>
 
 namespace nimbrel::testing {
-
-// A UDP port that is free on 127.0.0.1 and on the other loopback addresses the tests use.
-std::uint16_t freeLoopbackPort();
 
 struct Received {
     std::string bytes;
