@@ -20,7 +20,7 @@ std::string str(const QByteArray& text)
 
 } // namespace
 
-class TestConfigFiles : public QObject {
+class ConfigFilesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -35,7 +35,7 @@ private Q_SLOTS:
     void scrambleWholeMessage();
 };
 
-void TestConfigFiles::messages_data()
+void ConfigFilesTest::messages_data()
 {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QByteArray>("expected");
@@ -218,7 +218,7 @@ void TestConfigFiles::messages_data()
                                                  "/Talvonex/actualizado\n");
 }
 
-void TestConfigFiles::messages()
+void ConfigFilesTest::messages()
 {
     QFETCH(QByteArray, message);
     QFETCH(QByteArray, expected);
@@ -229,7 +229,7 @@ void TestConfigFiles::messages()
     QVERIFY(message.endsWith('\n'));
 }
 
-void TestConfigFiles::byteCounts_data()
+void ConfigFilesTest::byteCounts_data()
 {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<qsizetype>("size");
@@ -241,7 +241,7 @@ void TestConfigFiles::byteCounts_data()
     QTest::addRow("update marker") << bytes(build_update_marker("192.168.1.20")) << qsizetype(47);
 }
 
-void TestConfigFiles::byteCounts()
+void ConfigFilesTest::byteCounts()
 {
     QFETCH(QByteArray, message);
     QFETCH(qsizetype, size);
@@ -249,7 +249,7 @@ void TestConfigFiles::byteCounts()
     QCOMPARE(message.size(), size);
 }
 
-void TestConfigFiles::udhcpdRange_data()
+void ConfigFilesTest::udhcpdRange_data()
 {
     QTest::addColumn<QByteArray>("router");
     QTest::addColumn<QByteArray>("mask");
@@ -277,7 +277,7 @@ void TestConfigFiles::udhcpdRange_data()
         << QByteArray("192.168.1.10") << QByteArray("192.168.1.100");
 }
 
-void TestConfigFiles::udhcpdRange()
+void ConfigFilesTest::udhcpdRange()
 {
     QFETCH(QByteArray, router);
     QFETCH(QByteArray, mask);
@@ -290,7 +290,7 @@ void TestConfigFiles::udhcpdRange()
     QCOMPARE(bytes(build_udhcpd_conf("10.0.0.9", str(mask), str(router))), expected);
 }
 
-void TestConfigFiles::scramble_data()
+void ConfigFilesTest::scramble_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("key");
@@ -311,7 +311,7 @@ void TestConfigFiles::scramble_data()
     QTest::addRow("empty text") << QByteArray() << QByteArray("admin") << QByteArray();
 }
 
-void TestConfigFiles::scramble()
+void ConfigFilesTest::scramble()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, key);
@@ -328,7 +328,7 @@ void TestConfigFiles::scramble()
     QCOMPARE(bytes(scramble_text(str(result), str(key))), text);
 }
 
-void TestConfigFiles::scrambleWholeMessage()
+void ConfigFilesTest::scrambleWholeMessage()
 {
     const std::string message =
         build_config_eth("192.168.1.20", "No", "192.168.0.6", "255.255.255.0", "192.168.0.1");
@@ -341,5 +341,5 @@ void TestConfigFiles::scrambleWholeMessage()
     QCOMPARE(bytes(scramble_text(scrambled, key)), bytes(message));
 }
 
-QTEST_APPLESS_MAIN(TestConfigFiles)
+QTEST_APPLESS_MAIN(ConfigFilesTest)
 #include "tst_config_files.moc"

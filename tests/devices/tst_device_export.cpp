@@ -27,7 +27,7 @@ const char* const kHeader =
 
 } // namespace
 
-class TestDeviceExport : public QObject {
+class DeviceExportTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -44,7 +44,7 @@ private Q_SLOTS:
     void incompleteAnnouncementOnListedAddress_notesNothing();
 };
 
-void TestDeviceExport::detailsLine_tabSeparatedFacts()
+void DeviceExportTest::detailsLine_tabSeparatedFacts()
 {
     DeviceRegistry servers;
     servers.add_announcement("192.168.1.20", announcementOf("ID-0042"));
@@ -52,7 +52,7 @@ void TestDeviceExport::detailsLine_tabSeparatedFacts()
              QByteArray("192.168.1.20\tQUORIX\tID-0042\t2.1.7\t118\tAdmin"));
 }
 
-void TestDeviceExport::csv_headerThenDevicesInListOrder()
+void DeviceExportTest::csv_headerThenDevicesInListOrder()
 {
     DeviceRegistry servers;
     servers.add_announcement("192.168.1.30", announcementOf("ID-B"));
@@ -66,7 +66,7 @@ void TestDeviceExport::csv_headerThenDevicesInListOrder()
     QCOMPARE(QByteArray::fromStdString(devices_csv(servers)), expected);
 }
 
-void TestDeviceExport::csv_neverHoldsThePassword()
+void DeviceExportTest::csv_neverHoldsThePassword()
 {
     DeviceRegistry servers;
     servers.add_announcement("192.168.1.4", announcementOf("ID-A"));
@@ -77,7 +77,7 @@ void TestDeviceExport::csv_neverHoldsThePassword()
     QVERIFY(!csv.toLower().contains("password"));
 }
 
-void TestDeviceExport::csv_reportsTheSettingsAsLastRead()
+void DeviceExportTest::csv_reportsTheSettingsAsLastRead()
 {
     DeviceRegistry servers;
     servers.add_announcement("192.168.1.4", announcementOf("ID-A"));
@@ -93,7 +93,7 @@ void TestDeviceExport::csv_reportsTheSettingsAsLastRead()
     QVERIFY(csv.endsWith(",no,Hall,open,yes,,,,no,10.1.1.5,255.255.0.0,10.1.1.1\r\n"));
 }
 
-void TestDeviceExport::csv_quotesAndConvertsLatin1()
+void DeviceExportTest::csv_quotesAndConvertsLatin1()
 {
     DeviceRegistry servers;
     servers.add_announcement("192.168.1.4", announcementOf("ID-A", "Caf\xE9, \"Bar\""));
@@ -101,7 +101,7 @@ void TestDeviceExport::csv_quotesAndConvertsLatin1()
     QVERIFY(csv.contains(",yes,\"Caf\xC3\xA9, \"\"Bar\"\"\",wpa,"));
 }
 
-void TestDeviceExport::csv_deviceWithoutFullAnnouncementHasEmptyFields()
+void DeviceExportTest::csv_deviceWithoutFullAnnouncementHasEmptyFields()
 {
     DeviceRegistry servers;
     servers.add_announcement("192.168.1.4", "im_QUORIX;QUORIX;");
@@ -109,7 +109,7 @@ void TestDeviceExport::csv_deviceWithoutFullAnnouncementHasEmptyFields()
              QByteArray(kHeader) + "192.168.1.4,,,,,,,,,,,,,,,,\r\n");
 }
 
-void TestDeviceExport::matches_data()
+void DeviceExportTest::matches_data()
 {
     QTest::addColumn<QByteArray>("needle");
     QTest::addColumn<bool>("matches");
@@ -124,7 +124,7 @@ void TestDeviceExport::matches_data()
     QTest::addRow("text nowhere") << QByteArray("zzz") << false;
 }
 
-void TestDeviceExport::matches()
+void DeviceExportTest::matches()
 {
     QFETCH(QByteArray, needle);
     QFETCH(bool, matches);
@@ -133,7 +133,7 @@ void TestDeviceExport::matches()
     QCOMPARE(device_matches(servers.at(0), needle.toStdString()), matches);
 }
 
-void TestDeviceExport::secondIdentifierOnOneAddress_isNotedOnceRecordUnchanged()
+void DeviceExportTest::secondIdentifierOnOneAddress_isNotedOnceRecordUnchanged()
 {
     DeviceRegistry servers;
     int position = -1;
@@ -156,7 +156,7 @@ void TestDeviceExport::secondIdentifierOnOneAddress_isNotedOnceRecordUnchanged()
     QVERIFY(servers.at(0).other_identifier.empty());
 }
 
-void TestDeviceExport::sameIdentifierAgain_isKnownAndNotesNothing()
+void DeviceExportTest::sameIdentifierAgain_isKnownAndNotesNothing()
 {
     DeviceRegistry servers;
     int position = -1;
@@ -168,7 +168,7 @@ void TestDeviceExport::sameIdentifierAgain_isKnownAndNotesNothing()
     QVERIFY(servers.at(1).other_identifier.empty());
 }
 
-void TestDeviceExport::incompleteAnnouncementOnListedAddress_notesNothing()
+void DeviceExportTest::incompleteAnnouncementOnListedAddress_notesNothing()
 {
     DeviceRegistry servers;
     int position = -1;
@@ -178,5 +178,5 @@ void TestDeviceExport::incompleteAnnouncementOnListedAddress_notesNothing()
     QVERIFY(servers.at(0).other_identifier.empty());
 }
 
-QTEST_APPLESS_MAIN(TestDeviceExport)
+QTEST_APPLESS_MAIN(DeviceExportTest)
 #include "tst_device_export.moc"

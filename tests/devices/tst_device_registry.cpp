@@ -35,7 +35,7 @@ void announceAll(DeviceRegistry& registry, const QByteArrayList& senders)
 
 } // namespace
 
-class TestDeviceRegistry : public QObject {
+class DeviceRegistryTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -53,7 +53,7 @@ private Q_SLOTS:
     void clearThenListAgain();
 };
 
-void TestDeviceRegistry::order_data()
+void DeviceRegistryTest::order_data()
 {
     QTest::addColumn<QByteArrayList>("arrivals");
     QTest::addColumn<QByteArrayList>("order");
@@ -92,7 +92,7 @@ void TestDeviceRegistry::order_data()
                                                  << QByteArrayList{"not-an-address", "10.0.0.1"};
 }
 
-void TestDeviceRegistry::order()
+void DeviceRegistryTest::order()
 {
     QFETCH(QByteArrayList, arrivals);
     QFETCH(QByteArrayList, order);
@@ -102,7 +102,7 @@ void TestDeviceRegistry::order()
     QCOMPARE(addresses(registry), order);
 }
 
-void TestDeviceRegistry::announcementFillsRecord()
+void DeviceRegistryTest::announcementFillsRecord()
 {
     DeviceRegistry registry;
     QVERIFY(registry.add_announcement("192.168.1.20", kAnnouncement, 4));
@@ -114,7 +114,7 @@ void TestDeviceRegistry::announcementFillsRecord()
     QCOMPARE(record.interface_index, 4);
 }
 
-void TestDeviceRegistry::firstAnnouncementWins()
+void DeviceRegistryTest::firstAnnouncementWins()
 {
     DeviceRegistry registry;
     QVERIFY(registry.add_announcement("192.168.1.20", kAnnouncement, 2));
@@ -130,7 +130,7 @@ void TestDeviceRegistry::firstAnnouncementWins()
     QCOMPARE(registry.at(0).interface_index, 2);
 }
 
-void TestDeviceRegistry::unparsedAnnouncementListsAddressOnly_data()
+void DeviceRegistryTest::unparsedAnnouncementListsAddressOnly_data()
 {
     QTest::addColumn<QByteArray>("text");
 
@@ -142,7 +142,7 @@ void TestDeviceRegistry::unparsedAnnouncementListsAddressOnly_data()
     QTest::addRow("empty") << QByteArray();
 }
 
-void TestDeviceRegistry::unparsedAnnouncementListsAddressOnly()
+void DeviceRegistryTest::unparsedAnnouncementListsAddressOnly()
 {
     QFETCH(QByteArray, text);
 
@@ -156,7 +156,7 @@ void TestDeviceRegistry::unparsedAnnouncementListsAddressOnly()
     QCOMPARE(record.interface_index, 7);
 }
 
-void TestDeviceRegistry::remove_data()
+void DeviceRegistryTest::remove_data()
 {
     QTest::addColumn<QByteArray>("ip");
     QTest::addColumn<bool>("removed");
@@ -177,7 +177,7 @@ void TestDeviceRegistry::remove_data()
                            << QByteArrayList{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.30"};
 }
 
-void TestDeviceRegistry::remove()
+void DeviceRegistryTest::remove()
 {
     QFETCH(QByteArray, ip);
     QFETCH(bool, removed);
@@ -192,7 +192,7 @@ void TestDeviceRegistry::remove()
     QCOMPARE(registry.find(ip.toStdString()), nullptr);
 }
 
-void TestDeviceRegistry::find_data()
+void DeviceRegistryTest::find_data()
 {
     QTest::addColumn<QByteArray>("ip");
     QTest::addColumn<int>("index");
@@ -205,7 +205,7 @@ void TestDeviceRegistry::find_data()
     QTest::addRow("empty") << QByteArray() << -1;
 }
 
-void TestDeviceRegistry::find()
+void DeviceRegistryTest::find()
 {
     QFETCH(QByteArray, ip);
     QFETCH(int, index);
@@ -220,7 +220,7 @@ void TestDeviceRegistry::find()
         QCOMPARE(found, &registry.at(index));
 }
 
-void TestDeviceRegistry::findGivesTheStoredRecord()
+void DeviceRegistryTest::findGivesTheStoredRecord()
 {
     DeviceRegistry registry;
     announceAll(registry, {"192.168.1.30", "192.168.1.4"});
@@ -236,7 +236,7 @@ void TestDeviceRegistry::findGivesTheStoredRecord()
     QVERIFY(!registry.contains_index(-1));
 }
 
-void TestDeviceRegistry::clearThenListAgain()
+void DeviceRegistryTest::clearThenListAgain()
 {
     DeviceRegistry registry;
     announceAll(registry, {"192.168.1.30", "192.168.1.4"});
@@ -250,5 +250,5 @@ void TestDeviceRegistry::clearThenListAgain()
     QCOMPARE(registry.at(1).model, std::string());
 }
 
-QTEST_APPLESS_MAIN(TestDeviceRegistry)
+QTEST_APPLESS_MAIN(DeviceRegistryTest)
 #include "tst_device_registry.moc"

@@ -70,7 +70,7 @@ WebServer record(const char* model, const char* settings)
 
 } // namespace
 
-class TestPanelState : public QObject {
+class PanelStateTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void panelState_data();
@@ -80,7 +80,7 @@ private Q_SLOTS:
     void encryptionWord_anyOtherIndexStoresWpa();
 };
 
-void TestPanelState::panelState_data()
+void PanelStateTest::panelState_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<QString>("settings");
@@ -153,7 +153,7 @@ void TestPanelState::panelState_data()
                        "wifi only=on", "forced wifi=-", "wifi dhcp visible=on"};
 }
 
-void TestPanelState::panelState()
+void PanelStateTest::panelState()
 {
     QFETCH(QString, model);
     QFETCH(QString, settings);
@@ -169,7 +169,7 @@ void TestPanelState::panelState()
     }
 }
 
-void TestPanelState::encryptionWords_data()
+void PanelStateTest::encryptionWords_data()
 {
     QTest::addColumn<QString>("word");
     QTest::addColumn<int>("index");
@@ -182,7 +182,7 @@ void TestPanelState::encryptionWords_data()
     QTest::addRow("capitals") << "OPEN" << 2;
 }
 
-void TestPanelState::encryptionWords()
+void PanelStateTest::encryptionWords()
 {
     QFETCH(QString, word);
     QFETCH(int, index);
@@ -191,11 +191,11 @@ void TestPanelState::encryptionWords()
     QCOMPARE(encryption_word(index), std::string(words[index]));
 }
 
-void TestPanelState::encryptionWord_anyOtherIndexStoresWpa()
+void PanelStateTest::encryptionWord_anyOtherIndexStoresWpa()
 {
     QCOMPARE(encryption_word(-1), std::string("wpa"));
     QCOMPARE(encryption_word(3), std::string("wpa"));
 }
 
-QTEST_APPLESS_MAIN(TestPanelState)
+QTEST_APPLESS_MAIN(PanelStateTest)
 #include "tst_panel_state.moc"

@@ -67,7 +67,7 @@ const QByteArray kSsid = "SSID must contain at least 1 characer";
 
 } // namespace
 
-class TestSettingsValidation : public QObject {
+class SettingsValidationTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -85,7 +85,7 @@ private:
 
 // Columns: the model's accepted settings with some fields changed, the two mask edits of the
 // panel, and the expected message (empty: accepted).
-void TestSettingsValidation::validate_data()
+void SettingsValidationTest::validate_data()
 {
     QTest::addColumn<QByteArray>("model");
     QTest::addColumn<QByteArrayList>("changes");
@@ -105,7 +105,7 @@ void TestSettingsValidation::validate_data()
     addOtherModelRows();
 }
 
-void TestSettingsValidation::addPasswordRows()
+void SettingsValidationTest::addPasswordRows()
 {
     const QByteArray m24 = "255.255.255.0";
     const QByteArray m8 = "255.0.0.0";
@@ -154,7 +154,7 @@ void TestSettingsValidation::addPasswordRows()
         << kWpa;
 }
 
-void TestSettingsValidation::addQuorixRows()
+void SettingsValidationTest::addQuorixRows()
 {
     const QByteArray m24 = "255.255.255.0";
     const QByteArray m16 = "255.255.0.0";
@@ -210,7 +210,7 @@ void TestSettingsValidation::addQuorixRows()
         << QByteArray("QUORIX") << QByteArrayList{"w_ssid="} << m24 << m24 << QByteArray();
 }
 
-void TestSettingsValidation::addAddressRows()
+void SettingsValidationTest::addAddressRows()
 {
     const QByteArray m24 = "255.255.255.0";
     const QByteArray m8 = "255.0.0.0";
@@ -268,7 +268,7 @@ void TestSettingsValidation::addAddressRows()
         QTest::addRow("%s", row.name) << row.model << row.changes << m24 << m8 << row.message;
 }
 
-void TestSettingsValidation::addOtherModelRows()
+void SettingsValidationTest::addOtherModelRows()
 {
     const QByteArray m24 = "255.255.255.0";
     QTest::addRow("empty SSID") << QByteArray("TALVO-W1") << QByteArrayList{"w_ssid="} << m24 << m24
@@ -286,7 +286,7 @@ void TestSettingsValidation::addOtherModelRows()
         << QByteArray() << QByteArray() << QByteArray();
 }
 
-void TestSettingsValidation::validate()
+void SettingsValidationTest::validate()
 {
     QFETCH(QByteArray, model);
     QFETCH(QByteArrayList, changes);
@@ -305,7 +305,7 @@ void TestSettingsValidation::validate()
     QCOMPARE(fieldsOf(record), fieldsOf(copy));
 }
 
-void TestSettingsValidation::sendInputs_data()
+void SettingsValidationTest::sendInputs_data()
 {
     QTest::addColumn<QString>("adminPassword");
     QTest::addColumn<QStringList>("settings");
@@ -334,7 +334,7 @@ void TestSettingsValidation::sendInputs_data()
     QTest::addRow("line feed in a setting") << "1234" << QStringList{"secret\n123"} << settingChars;
 }
 
-void TestSettingsValidation::sendInputs()
+void SettingsValidationTest::sendInputs()
 {
     QFETCH(QString, adminPassword);
     QFETCH(QStringList, settings);
@@ -346,5 +346,5 @@ void TestSettingsValidation::sendInputs()
     QCOMPARE(QString::fromStdString(fault.value_or("")), expected);
 }
 
-QTEST_APPLESS_MAIN(TestSettingsValidation)
+QTEST_APPLESS_MAIN(SettingsValidationTest)
 #include "tst_settings_validation.moc"

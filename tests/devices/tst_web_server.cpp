@@ -38,7 +38,7 @@ const QByteArrayList kReply = {
 
 } // namespace
 
-class TestWebServer : public QObject {
+class WebServerTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -50,7 +50,7 @@ private Q_SLOTS:
     void isQuorix();
 };
 
-void TestWebServer::parseAnnouncement_data()
+void WebServerTest::parseAnnouncement_data()
 {
     QTest::addColumn<QByteArray>("text");
     // Fields 1 to 17 after parsing; empty when the record must stay as it was.
@@ -110,7 +110,7 @@ void TestWebServer::parseAnnouncement_data()
     QTest::addRow("no ';' at all") << QByteArray("im_QUORIX") << QByteArrayList{};
 }
 
-void TestWebServer::parseAnnouncement()
+void WebServerTest::parseAnnouncement()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArrayList, fields);
@@ -129,7 +129,7 @@ void TestWebServer::parseAnnouncement()
     QCOMPARE(record.interface_index, 3);
 }
 
-void TestWebServer::parseNetworkResponse_data()
+void WebServerTest::parseNetworkResponse_data()
 {
     QTest::addColumn<QByteArray>("text");
     // Fields 6 to 17 after parsing; empty when the record must stay as it was.
@@ -156,7 +156,7 @@ void TestWebServer::parseNetworkResponse_data()
     QTest::addRow("empty text") << QByteArray() << QByteArrayList{};
 }
 
-void TestWebServer::parseNetworkResponse()
+void WebServerTest::parseNetworkResponse()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArrayList, fields);
@@ -171,7 +171,7 @@ void TestWebServer::parseNetworkResponse()
     QCOMPARE(fieldsOf(record), expected);
 }
 
-void TestWebServer::isQuorix_data()
+void WebServerTest::isQuorix_data()
 {
     QTest::addColumn<QByteArray>("model");
     QTest::addColumn<bool>("quorix");
@@ -184,7 +184,7 @@ void TestWebServer::isQuorix_data()
     QTest::addRow("empty") << QByteArray() << false;
 }
 
-void TestWebServer::isQuorix()
+void WebServerTest::isQuorix()
 {
     QFETCH(QByteArray, model);
     QFETCH(bool, quorix);
@@ -194,5 +194,5 @@ void TestWebServer::isQuorix()
     QCOMPARE(is_quorix(record), quorix);
 }
 
-QTEST_APPLESS_MAIN(TestWebServer)
+QTEST_APPLESS_MAIN(WebServerTest)
 #include "tst_web_server.moc"

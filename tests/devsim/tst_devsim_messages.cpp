@@ -20,7 +20,7 @@ QByteArray bytes(const std::string& text)
 
 } // namespace
 
-class TestDevsimMessages : public QObject {
+class DevsimMessagesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void dottedQuad();
 };
 
-void TestDevsimMessages::recoverKey_data()
+void DevsimMessagesTest::recoverKey_data()
 {
     QTest::addColumn<QByteArray>("target"); // the address the message names
     QTest::addColumn<QByteArray>("key");
@@ -67,7 +67,7 @@ void TestDevsimMessages::recoverKey_data()
         << a << QByteArray() << QByteArray("192.168.1.21") << false << QByteArray();
 }
 
-void TestDevsimMessages::recoverKey()
+void DevsimMessagesTest::recoverKey()
 {
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, key);
@@ -87,7 +87,7 @@ void TestDevsimMessages::recoverKey()
     }
 }
 
-void TestDevsimMessages::parseFileMessage_data()
+void DevsimMessagesTest::parseFileMessage_data()
 {
     QTest::addColumn<QByteArray>("plain");
     QTest::addColumn<QByteArray>("key");
@@ -116,7 +116,7 @@ void TestDevsimMessages::parseFileMessage_data()
                                     << QByteArray() << QByteArray();
 }
 
-void TestDevsimMessages::parseFileMessage()
+void DevsimMessagesTest::parseFileMessage()
 {
     QFETCH(QByteArray, plain);
     QFETCH(QByteArray, key);
@@ -133,7 +133,7 @@ void TestDevsimMessages::parseFileMessage()
     }
 }
 
-void TestDevsimMessages::sameKeyStream_data()
+void DevsimMessagesTest::sameKeyStream_data()
 {
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
@@ -153,7 +153,7 @@ void TestDevsimMessages::sameKeyStream_data()
     QTest::addRow("empty and a key") << QByteArray() << QByteArray("a") << 100 << false;
 }
 
-void TestDevsimMessages::sameKeyStream()
+void DevsimMessagesTest::sameKeyStream()
 {
     QFETCH(QByteArray, a);
     QFETCH(QByteArray, b);
@@ -164,7 +164,7 @@ void TestDevsimMessages::sameKeyStream()
     QCOMPARE(same_key_stream(b.toStdString(), a.toStdString(), std::size_t(length)), same);
 }
 
-void TestDevsimMessages::safePath_data()
+void DevsimMessagesTest::safePath_data()
 {
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<bool>("safe");
@@ -182,14 +182,14 @@ void TestDevsimMessages::safePath_data()
     QTest::addRow("zero byte") << QByteArray("/etc/a\0b", 8) << false;
 }
 
-void TestDevsimMessages::safePath()
+void DevsimMessagesTest::safePath()
 {
     QFETCH(QByteArray, path);
     QFETCH(bool, safe);
     QCOMPARE(is_safe_device_path(path.toStdString()), safe);
 }
 
-void TestDevsimMessages::configNet_data()
+void DevsimMessagesTest::configNet_data()
 {
     QTest::addColumn<QByteArray>("ap");
     QTest::addColumn<QByteArray>("enc");
@@ -214,7 +214,7 @@ void TestDevsimMessages::configNet_data()
         << QByteArray("no;ab;wpa;pw;no;1.2.3.4;255.0.0.0;1.2.3.1;");
 }
 
-void TestDevsimMessages::configNet()
+void DevsimMessagesTest::configNet()
 {
     QFETCH(QByteArray, ap);
     QFETCH(QByteArray, enc);
@@ -234,7 +234,7 @@ void TestDevsimMessages::configNet()
     QCOMPARE(split_string(reply, ';').size(), std::size_t(13));
 }
 
-void TestDevsimMessages::configEth()
+void DevsimMessagesTest::configEth()
 {
     DeviceSettings settings = default_settings(ip_to_int("10.1.0.5"));
     const DeviceSettings before = settings;
@@ -250,7 +250,7 @@ void TestDevsimMessages::configEth()
     QCOMPARE(settings.w_dhcp, before.w_dhcp); // [DHCP] here is Ethernet's
 }
 
-void TestDevsimMessages::replyTexts()
+void DevsimMessagesTest::replyTexts()
 {
     DeviceInfo device;
     device.address = ip_to_int("10.1.0.5");
@@ -269,7 +269,7 @@ void TestDevsimMessages::replyTexts()
     QCOMPARE(bytes(announcement_text(device)), QByteArray("im_QUORIX;TVX-9;"));
 }
 
-void TestDevsimMessages::dottedQuad_data()
+void DevsimMessagesTest::dottedQuad_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("valid");
@@ -286,7 +286,7 @@ void TestDevsimMessages::dottedQuad_data()
     QTest::addRow("empty") << QByteArray() << false << quint32(0);
 }
 
-void TestDevsimMessages::dottedQuad()
+void DevsimMessagesTest::dottedQuad()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, valid);
@@ -297,5 +297,5 @@ void TestDevsimMessages::dottedQuad()
     QCOMPARE(parsed, value);
 }
 
-QTEST_GUILESS_MAIN(TestDevsimMessages)
+QTEST_GUILESS_MAIN(DevsimMessagesTest)
 #include "tst_devsim_messages.moc"

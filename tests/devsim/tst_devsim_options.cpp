@@ -87,7 +87,7 @@ QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArr
 
 } // namespace
 
-class TestDevsimOptions : public QObject {
+class DevsimOptionsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -105,7 +105,7 @@ private:
     QString good_file_;
 };
 
-void TestDevsimOptions::initTestCase()
+void DevsimOptionsTest::initTestCase()
 {
     QVERIFY(dir_.isValid());
     good_file_ = write_file(dir_, u"good.json"_s, R"({"restart_ms": 500, "devices": [
@@ -131,7 +131,7 @@ void TestDevsimOptions::initTestCase()
     write_file(dir_, u"array.json"_s, R"([{"address": "10.1.0.5"}])");
 }
 
-void TestDevsimOptions::goodArguments()
+void DevsimOptionsTest::goodArguments()
 {
     auto parsed = parse_command_line(with_program({}));
     QVERIFY2(parsed.options, parsed.error.c_str());
@@ -168,7 +168,7 @@ void TestDevsimOptions::goodArguments()
     QCOMPARE(parsed.options->port, std::uint16_t(4000));
 }
 
-void TestDevsimOptions::deviceFile()
+void DevsimOptionsTest::deviceFile()
 {
     const auto parsed = parse_command_line(
         with_program({u"--config"_s, good_file_, u"--count"_s, u"1"_s, u"--first-address"_s,
@@ -188,7 +188,7 @@ void TestDevsimOptions::deviceFile()
     QCOMPARE(parsed.options->simulator.restart_time.count(), 500);
 }
 
-void TestDevsimOptions::badArguments_data()
+void DevsimOptionsTest::badArguments_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message"); // a piece of the error text
@@ -244,7 +244,7 @@ void TestDevsimOptions::badArguments_data()
         << u"duplicate"_s;
 }
 
-void TestDevsimOptions::badArguments()
+void DevsimOptionsTest::badArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
@@ -260,7 +260,7 @@ void TestDevsimOptions::badArguments()
     QVERIFY2(QString::fromStdString(parsed.error).contains(message), parsed.error.c_str());
 }
 
-void TestDevsimOptions::programRefusesBadArguments_data()
+void DevsimOptionsTest::programRefusesBadArguments_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
@@ -275,7 +275,7 @@ void TestDevsimOptions::programRefusesBadArguments_data()
                                   << u"cannot read"_s;
 }
 
-void TestDevsimOptions::programRefusesBadArguments()
+void DevsimOptionsTest::programRefusesBadArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
@@ -301,7 +301,7 @@ void TestDevsimOptions::programRefusesBadArguments()
     QVERIFY(process.readAllStandardOutput().isEmpty());
 }
 
-void TestDevsimOptions::programAnswersOnLoopback()
+void DevsimOptionsTest::programAnswersOnLoopback()
 {
     LoopbackSocket client;
     std::uint16_t port = 0;
@@ -339,5 +339,5 @@ void TestDevsimOptions::programAnswersOnLoopback()
     QVERIFY2(output.contains("stopped by signal 15"), output.constData());
 }
 
-QTEST_GUILESS_MAIN(TestDevsimOptions)
+QTEST_GUILESS_MAIN(DevsimOptionsTest)
 #include "tst_devsim_options.moc"

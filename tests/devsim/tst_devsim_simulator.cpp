@@ -71,7 +71,7 @@ QByteArray read_file(const QString& path)
 
 } // namespace
 
-class TestDevsimSimulator : public QObject {
+class DevsimSimulatorTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -89,7 +89,7 @@ private Q_SLOTS:
     void garbageIgnored();
 };
 
-void TestDevsimSimulator::search_data()
+void DevsimSimulatorTest::search_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("older");
@@ -105,7 +105,7 @@ void TestDevsimSimulator::search_data()
     QTest::addRow("4096 devices") << 4096 << 0 << "255.255.255.255" << 4096 << 0;
 }
 
-void TestDevsimSimulator::search()
+void DevsimSimulatorTest::search()
 {
     QFETCH(int, count);
     QFETCH(int, older);
@@ -144,7 +144,7 @@ void TestDevsimSimulator::search()
     }
 }
 
-void TestDevsimSimulator::getNetwork_data()
+void DevsimSimulatorTest::getNetwork_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("destination");
@@ -159,7 +159,7 @@ void TestDevsimSimulator::getNetwork_data()
     QTest::addRow("lower case word") << QByteArray("GET_NETWORK") << "10.101.0.2" << false;
 }
 
-void TestDevsimSimulator::getNetwork()
+void DevsimSimulatorTest::getNetwork()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, destination);
@@ -183,7 +183,7 @@ void TestDevsimSimulator::getNetwork()
     QCOMPARE(parts[10], int_to_ip(to));
 }
 
-void TestDevsimSimulator::writeWithRightPassword_data()
+void DevsimSimulatorTest::writeWithRightPassword_data()
 {
     QTest::addColumn<QByteArray>("password");
     QTest::addColumn<QByteArray>("key");
@@ -199,7 +199,7 @@ void TestDevsimSimulator::writeWithRightPassword_data()
     QTest::addRow("equivalent shorter key") << QByteArray("1212") << QByteArray("12");
 }
 
-void TestDevsimSimulator::writeWithRightPassword()
+void DevsimSimulatorTest::writeWithRightPassword()
 {
     QFETCH(QByteArray, password);
     QFETCH(QByteArray, key);
@@ -240,7 +240,7 @@ void TestDevsimSimulator::writeWithRightPassword()
     QCOMPARE(split_string(search.replies[1].bytes, ';')[7], std::string("Lab"));
 }
 
-void TestDevsimSimulator::writeRefused_data()
+void DevsimSimulatorTest::writeRefused_data()
 {
     QTest::addColumn<QByteArray>("devicePassword");
     QTest::addColumn<QByteArrayList>("keys"); // one per message; the last one is the marker's
@@ -273,7 +273,7 @@ void TestDevsimSimulator::writeRefused_data()
         << QByteArray("1234") << QByteArrayList(6, "1234") << true << QByteArray("/Talvonex/");
 }
 
-void TestDevsimSimulator::writeRefused()
+void DevsimSimulatorTest::writeRefused()
 {
     QFETCH(QByteArray, devicePassword);
     QFETCH(QByteArrayList, keys);
@@ -309,7 +309,7 @@ void TestDevsimSimulator::writeRefused()
     QVERIFY(!sim.next_restart_end());
 }
 
-void TestDevsimSimulator::messageForAnotherDevice()
+void DevsimSimulatorTest::messageForAnotherDevice()
 {
     Simulator sim(make_devices(3), {});
     // Not simulated here: nobody answers and nothing is stored.
@@ -324,7 +324,7 @@ void TestDevsimSimulator::messageForAnotherDevice()
     QCOMPARE(sim.files(first_device + 1)->size(), std::size_t(6));
 }
 
-void TestDevsimSimulator::restartSilence()
+void DevsimSimulatorTest::restartSilence()
 {
     Simulator sim(make_devices(2), {1500ms, std::nullopt});
     const AddressValue written = first_device + 1;
@@ -348,7 +348,7 @@ void TestDevsimSimulator::restartSilence()
     QCOMPARE(sim.handle(datagram("get_network", written), after).replies.size(), std::size_t(1));
 }
 
-void TestDevsimSimulator::garbageIgnored_data()
+void DevsimSimulatorTest::garbageIgnored_data()
 {
     QTest::addColumn<QByteArray>("bytes");
 
@@ -367,7 +367,7 @@ void TestDevsimSimulator::garbageIgnored_data()
     QTest::addRow("noise") << noise;
 }
 
-void TestDevsimSimulator::garbageIgnored()
+void DevsimSimulatorTest::garbageIgnored()
 {
     QFETCH(QByteArray, bytes);
 
@@ -380,5 +380,5 @@ void TestDevsimSimulator::garbageIgnored()
     QCOMPARE(files_under(dir.path()), QStringList());
 }
 
-QTEST_GUILESS_MAIN(TestDevsimSimulator)
+QTEST_GUILESS_MAIN(DevsimSimulatorTest)
 #include "tst_devsim_simulator.moc"

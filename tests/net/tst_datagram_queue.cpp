@@ -47,7 +47,7 @@ std::vector<std::string> takeAll(DatagramQueue& queue)
 using Sizes = std::vector<int>;
 Q_DECLARE_METATYPE(Sizes)
 
-class TestDatagramQueue : public QObject {
+class DatagramQueueTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void takesInArrivalOrderWithSenderAndInterface();
@@ -63,7 +63,7 @@ private Q_SLOTS:
     void producerAndConsumerThreads_noneLostInOrder();
 };
 
-void TestDatagramQueue::takesInArrivalOrderWithSenderAndInterface()
+void DatagramQueueTest::takesInArrivalOrderWithSenderAndInterface()
 {
     DatagramQueue queue(kDefaultQueueBound);
     const Batch first({3, 0, 5});
@@ -80,7 +80,7 @@ void TestDatagramQueue::takesInArrivalOrderWithSenderAndInterface()
     QVERIFY(!queue.take().has_value());
 }
 
-void TestDatagramQueue::bound_data()
+void DatagramQueueTest::bound_data()
 {
     QTest::addColumn<std::size_t>("bound");
     QTest::addColumn<Sizes>("sizes");
@@ -99,7 +99,7 @@ void TestDatagramQueue::bound_data()
 }
 
 // Past the bound a datagram is dropped and counted; those after it still get in if they fit.
-void TestDatagramQueue::bound()
+void DatagramQueueTest::bound()
 {
     QFETCH(std::size_t, bound);
     QFETCH(Sizes, sizes);
@@ -125,7 +125,7 @@ void TestDatagramQueue::bound()
     QCOMPARE(queue.counters().queued_bytes, std::size_t(0));
 }
 
-void TestDatagramQueue::roomFreedByTakingIsUsedAgain()
+void DatagramQueueTest::roomFreedByTakingIsUsedAgain()
 {
     DatagramQueue queue(2 * charged(10));
     const Batch three({10, 10, 10});
@@ -144,7 +144,7 @@ void TestDatagramQueue::roomFreedByTakingIsUsedAgain()
     QCOMPARE(takeAll(queue), (std::vector<std::string>{"bbbbbbbbbb", "aaaaaaaaaa"}));
 }
 
-void TestDatagramQueue::takeIntoMovesAtMostThatManyOldestFirst()
+void DatagramQueueTest::takeIntoMovesAtMostThatManyOldestFirst()
 {
     DatagramQueue queue(kDefaultQueueBound);
     const Batch five({1, 2, 3, 4, 5});
@@ -166,7 +166,7 @@ void TestDatagramQueue::takeIntoMovesAtMostThatManyOldestFirst()
 
 // The receiving thread's own drops (too long, read errors) come with a batch; received counts
 // every datagram read, kept or not, and a read error is no datagram.
-void TestDatagramQueue::countsEveryCause()
+void DatagramQueueTest::countsEveryCause()
 {
     DatagramQueue queue(charged(4));
     const Batch batch({4, 4});
@@ -183,7 +183,7 @@ void TestDatagramQueue::countsEveryCause()
     QCOMPARE(counters.discarded_at_stop, std::uint64_t(0));
 }
 
-void TestDatagramQueue::wakesOwnerOncePerBurst()
+void DatagramQueueTest::wakesOwnerOncePerBurst()
 {
     DatagramQueue queue(kDefaultQueueBound);
     const Batch one({1});
@@ -198,7 +198,7 @@ void TestDatagramQueue::wakesOwnerOncePerBurst()
     QVERIFY2(queue.push(one.views, 0, 0), "the owner found the queue empty: wake it again");
 }
 
-void TestDatagramQueue::keepAwakeWhileDatagramsRemain_data()
+void DatagramQueueTest::keepAwakeWhileDatagramsRemain_data()
 {
     QTest::addColumn<int>("queued");
     QTest::addColumn<bool>("remain");
@@ -208,7 +208,7 @@ void TestDatagramQueue::keepAwakeWhileDatagramsRemain_data()
 }
 
 // The owner pauses: with datagrams left it wakes itself, so a push does not have to.
-void TestDatagramQueue::keepAwakeWhileDatagramsRemain()
+void DatagramQueueTest::keepAwakeWhileDatagramsRemain()
 {
     QFETCH(int, queued);
     QFETCH(bool, remain);
@@ -221,7 +221,7 @@ void TestDatagramQueue::keepAwakeWhileDatagramsRemain()
     QCOMPARE(queue.push(one.views, 0, 0), !remain);
 }
 
-void TestDatagramQueue::clearDropsQueuedAndCountsThem()
+void DatagramQueueTest::clearDropsQueuedAndCountsThem()
 {
     DatagramQueue queue(kDefaultQueueBound);
     const Batch batch({5, 6, 7});
@@ -238,7 +238,7 @@ void TestDatagramQueue::clearDropsQueuedAndCountsThem()
     QVERIFY2(queue.push(next.views, 0, 0), "after a clear the next datagram wakes the owner");
 }
 
-void TestDatagramQueue::producerAndConsumerThreads_noneLostInOrder()
+void DatagramQueueTest::producerAndConsumerThreads_noneLostInOrder()
 {
     constexpr int kDatagrams = 100000;
     constexpr int kPerBatch = 64;
@@ -279,5 +279,5 @@ void TestDatagramQueue::producerAndConsumerThreads_noneLostInOrder()
     qInfo("%d wake-ups for %d datagrams in batches of %d", wakeUps.load(), kDatagrams, kPerBatch);
 }
 
-QTEST_APPLESS_MAIN(TestDatagramQueue)
+QTEST_APPLESS_MAIN(DatagramQueueTest)
 #include "tst_datagram_queue.moc"

@@ -30,7 +30,7 @@ const QByteArray kOther = "192.168.1.21";
 
 } // namespace
 
-class TestProtocol : public QObject {
+class ProtocolTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void toWire();
 };
 
-void TestProtocol::classify_data()
+void ProtocolTest::classify_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("sender");
@@ -105,7 +105,7 @@ void TestProtocol::classify_data()
                                 << QByteArray("Ignored");
 }
 
-void TestProtocol::classify()
+void ProtocolTest::classify()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, sender);
@@ -118,7 +118,7 @@ void TestProtocol::classify()
              kind);
 }
 
-void TestProtocol::toWire_data()
+void ProtocolTest::toWire_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("bytes");
@@ -141,7 +141,7 @@ void TestProtocol::toWire_data()
     QTest::addRow("every byte value") << all << expected;
 }
 
-void TestProtocol::toWire()
+void ProtocolTest::toWire()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, bytes);
@@ -149,5 +149,5 @@ void TestProtocol::toWire()
     QCOMPARE(QByteArray::fromStdString(to_wire(text.toStdString())), bytes);
 }
 
-QTEST_APPLESS_MAIN(TestProtocol)
+QTEST_APPLESS_MAIN(ProtocolTest)
 #include "tst_protocol.moc"

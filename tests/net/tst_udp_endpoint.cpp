@@ -189,7 +189,7 @@ void addNestedLoopRows()
 
 Q_DECLARE_METATYPE(NestedLoop)
 
-class TestUdpEndpoint : public QObject {
+class UdpEndpointTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -234,25 +234,25 @@ private:
     std::vector<Datagram> received_;
 };
 
-void TestUdpEndpoint::init()
+void UdpEndpointTest::init()
 {
     received_.clear();
     port_ = freeLoopbackPort();
     endpoint_ = std::make_unique<UdpEndpoint>(loopbackConfig(port_));
 }
 
-void TestUdpEndpoint::cleanup()
+void UdpEndpointTest::cleanup()
 {
     endpoint_.reset();
 }
 
-void TestUdpEndpoint::startRecording()
+void UdpEndpointTest::startRecording()
 {
     endpoint_->setHandler([this](const Datagram& d) { received_.push_back(d); });
     endpoint_->activate();
 }
 
-QByteArrayList TestUdpEndpoint::receivedBytes() const
+QByteArrayList UdpEndpointTest::receivedBytes() const
 {
     QByteArrayList list;
     for (const Datagram& d : received_)
@@ -260,7 +260,7 @@ QByteArrayList TestUdpEndpoint::receivedBytes() const
     return list;
 }
 
-void TestUdpEndpoint::receivesExactBytes_data()
+void UdpEndpointTest::receivesExactBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
 
@@ -271,7 +271,7 @@ void TestUdpEndpoint::receivesExactBytes_data()
     QTest::addRow("8192 bytes") << QByteArray(8192, 'x');
 }
 
-void TestUdpEndpoint::receivesExactBytes()
+void UdpEndpointTest::receivesExactBytes()
 {
     QFETCH(QByteArray, bytes);
     startRecording();
@@ -285,7 +285,7 @@ void TestUdpEndpoint::receivesExactBytes()
     QCOMPARE(received_[0].interface_index, static_cast<int>(if_nametoindex("lo")));
 }
 
-void TestUdpEndpoint::sizeLimit_data()
+void UdpEndpointTest::sizeLimit_data()
 {
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("passed");
@@ -298,7 +298,7 @@ void TestUdpEndpoint::sizeLimit_data()
 }
 
 // A datagram over the limit is dropped whole, not cut, and the one after it still arrives.
-void TestUdpEndpoint::sizeLimit()
+void UdpEndpointTest::sizeLimit()
 {
     QFETCH(int, size);
     QFETCH(bool, passed);
@@ -319,7 +319,7 @@ void TestUdpEndpoint::sizeLimit()
     QCOMPARE(counters.handled, std::uint64_t(passed ? 2 : 1));
 }
 
-void TestUdpEndpoint::sendReplacesHighBytes()
+void UdpEndpointTest::sendReplacesHighBytes()
 {
     startRecording();
     const PlainSocket device("127.0.0.2");
@@ -333,7 +333,7 @@ void TestUdpEndpoint::sendReplacesHighBytes()
     QVERIFY(!device.receive(0).has_value());
 }
 
-void TestUdpEndpoint::broadcastSendsOneDatagram_data()
+void UdpEndpointTest::broadcastSendsOneDatagram_data()
 {
     // The interface to name, or -1 for broadcast() over every interface.
     QTest::addColumn<int>("via");
@@ -344,7 +344,7 @@ void TestUdpEndpoint::broadcastSendsOneDatagram_data()
 }
 
 // With a plain address configured, a broadcast is one datagram to it, at the endpoint's own port.
-void TestUdpEndpoint::broadcastSendsOneDatagram()
+void UdpEndpointTest::broadcastSendsOneDatagram()
 {
     QFETCH(int, via);
     startRecording();
@@ -363,7 +363,7 @@ void TestUdpEndpoint::broadcastSendsOneDatagram()
     QCOMPARE(received_[0].sender, std::string("127.0.0.1"));
 }
 
-void TestUdpEndpoint::handlersNeverOverlap_data()
+void UdpEndpointTest::handlersNeverOverlap_data()
 {
     QTest::addColumn<bool>("useEventLoop");
 
@@ -371,7 +371,7 @@ void TestUdpEndpoint::handlersNeverOverlap_data()
     QTest::addRow("QEventLoop in handler") << true;
 }
 
-void TestUdpEndpoint::handlersNeverOverlap()
+void UdpEndpointTest::handlersNeverOverlap()
 {
     QFETCH(bool, useEventLoop);
 
@@ -406,7 +406,7 @@ void TestUdpEndpoint::handlersNeverOverlap()
     QCOMPARE(receivedBytes(), sent);
 }
 
-void TestUdpEndpoint::throwingHandlerKeepsReceiving()
+void UdpEndpointTest::throwingHandlerKeepsReceiving()
 {
     endpoint_->setHandler([this](const Datagram& d) {
         received_.push_back(d);
@@ -425,14 +425,14 @@ void TestUdpEndpoint::throwingHandlerKeepsReceiving()
     QCOMPARE(receivedBytes(), (QByteArrayList{"std", "int", "std", "after"}));
 }
 
-void TestUdpEndpoint::nestedLoopInsideHandler_nextWaitsUntilItReturns_data()
+void UdpEndpointTest::nestedLoopInsideHandler_nextWaitsUntilItReturns_data()
 {
     addNestedLoopRows();
 }
 
 // A verdict box opened while a datagram is handled: the datagrams that arrive meanwhile are
 // received and queued, but none is handled until the handler has returned; then all, in order.
-void TestUdpEndpoint::nestedLoopInsideHandler_nextWaitsUntilItReturns()
+void UdpEndpointTest::nestedLoopInsideHandler_nextWaitsUntilItReturns()
 {
     QFETCH(NestedLoop, nested);
     const PlainSocket device("127.0.0.2");
@@ -468,13 +468,13 @@ void TestUdpEndpoint::nestedLoopInsideHandler_nextWaitsUntilItReturns()
     QCOMPARE(receivedBytes(), QByteArrayList{"box"} + later);
 }
 
-void TestUdpEndpoint::nestedLoopOutsideHandler_datagramsHandledMeanwhile_data()
+void UdpEndpointTest::nestedLoopOutsideHandler_datagramsHandledMeanwhile_data()
 {
     addNestedLoopRows();
 }
 
 // A box opened by a click ("No device selected"): its event loop handles datagrams as they come.
-void TestUdpEndpoint::nestedLoopOutsideHandler_datagramsHandledMeanwhile()
+void UdpEndpointTest::nestedLoopOutsideHandler_datagramsHandledMeanwhile()
 {
     QFETCH(NestedLoop, nested);
     startRecording();
@@ -495,7 +495,7 @@ void TestUdpEndpoint::nestedLoopOutsideHandler_datagramsHandledMeanwhile()
     QCOMPARE(receivedBytes(), sent);
 }
 
-void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted_data()
+void UdpEndpointTest::queueBoundReached_laterDatagramsDroppedAndCounted_data()
 {
     QTest::addColumn<int>("size");
 
@@ -506,7 +506,7 @@ void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted_data()
 
 // While the owner's thread is busy the queue fills; past its bound every further datagram is
 // dropped and counted, and the ones within it are handled in order once the thread is free.
-void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted()
+void UdpEndpointTest::queueBoundReached_laterDatagramsDroppedAndCounted()
 {
     QFETCH(int, size);
     constexpr int kFit = 4;
@@ -544,7 +544,7 @@ void TestUdpEndpoint::queueBoundReached_laterDatagramsDroppedAndCounted()
 
 // Hundreds of queued datagrams whose handlers take a while: a timer due meanwhile runs before the
 // queue is worked off, so the window's thread keeps answering the user during a burst.
-void TestUdpEndpoint::longQueue_otherEventsRunBetweenSlices()
+void UdpEndpointTest::longQueue_otherEventsRunBetweenSlices()
 {
     constexpr int kQueued = 300;
     std::optional<std::size_t> handledWhenTimerRan;
@@ -571,7 +571,7 @@ void TestUdpEndpoint::longQueue_otherEventsRunBetweenSlices()
         QCOMPARE(received_[static_cast<std::size_t>(i)].bytes, "q" + std::to_string(i));
 }
 
-void TestUdpEndpoint::stop_queuedDatagramsNeverHandledAfterRestart_data()
+void UdpEndpointTest::stop_queuedDatagramsNeverHandledAfterRestart_data()
 {
     QTest::addColumn<bool>("fromHandler");
 
@@ -581,7 +581,7 @@ void TestUdpEndpoint::stop_queuedDatagramsNeverHandledAfterRestart_data()
 
 // Datagrams received before a stop() are dropped with it (and counted); after activate() only
 // datagrams sent afterwards are handled.
-void TestUdpEndpoint::stop_queuedDatagramsNeverHandledAfterRestart()
+void UdpEndpointTest::stop_queuedDatagramsNeverHandledAfterRestart()
 {
     QFETCH(bool, fromHandler);
     constexpr int kQueued = 5;
@@ -635,7 +635,7 @@ void TestUdpEndpoint::stop_queuedDatagramsNeverHandledAfterRestart()
     QCOMPARE(endpoint_->counters().discarded_at_stop, std::uint64_t(kQueued));
 }
 
-void TestUdpEndpoint::bindConflict_data()
+void UdpEndpointTest::bindConflict_data()
 {
     QTest::addColumn<bool>("heldByEndpoint");
 
@@ -643,7 +643,7 @@ void TestUdpEndpoint::bindConflict_data()
     QTest::addRow("port held by another program") << false;
 }
 
-void TestUdpEndpoint::bindConflict()
+void UdpEndpointTest::bindConflict()
 {
     QFETCH(bool, heldByEndpoint);
 
@@ -676,7 +676,7 @@ void TestUdpEndpoint::bindConflict()
     }
 }
 
-void TestUdpEndpoint::noHandlerAfterStop_data()
+void UdpEndpointTest::noHandlerAfterStop_data()
 {
     QTest::addColumn<bool>("destroy");
 
@@ -686,7 +686,7 @@ void TestUdpEndpoint::noHandlerAfterStop_data()
 
 // Shutting down under a steady stream: it returns, and datagrams already received or handed over
 // are never handled afterwards (nor touch a destroyed endpoint).
-void TestUdpEndpoint::noHandlerAfterStop()
+void UdpEndpointTest::noHandlerAfterStop()
 {
     QFETCH(bool, destroy);
     int calls = 0;
@@ -718,7 +718,7 @@ void TestUdpEndpoint::noHandlerAfterStop()
 }
 
 // A datagram handed over before stop() must not surface after the endpoint is started again.
-void TestUdpEndpoint::restartDeliversOnlyNewDatagrams()
+void UdpEndpointTest::restartDeliversOnlyNewDatagrams()
 {
     std::vector<std::string> seen;
     int depth = 0;
@@ -747,7 +747,7 @@ void TestUdpEndpoint::restartDeliversOnlyNewDatagrams()
     QCOMPARE(deepest, 1);
 }
 
-void TestUdpEndpoint::activeState()
+void UdpEndpointTest::activeState()
 {
     QVERIFY(!endpoint_->isActive());
     QCOMPARE(endpoint_->receiveBufferSize(), 0);
@@ -768,7 +768,7 @@ void TestUdpEndpoint::activeState()
     QCOMPARE(endpoint_->receiveBufferSize(), 0);
 }
 
-void TestUdpEndpoint::sendWhenInactiveThrows_data()
+void UdpEndpointTest::sendWhenInactiveThrows_data()
 {
     QTest::addColumn<bool>("wasActive");
 
@@ -776,7 +776,7 @@ void TestUdpEndpoint::sendWhenInactiveThrows_data()
     QTest::addRow("stopped") << true;
 }
 
-void TestUdpEndpoint::sendWhenInactiveThrows()
+void UdpEndpointTest::sendWhenInactiveThrows()
 {
     QFETCH(bool, wasActive);
     if (wasActive) {
@@ -792,5 +792,5 @@ void TestUdpEndpoint::sendWhenInactiveThrows()
     QVERIFY(!device.receive(100).has_value());
 }
 
-QTEST_GUILESS_MAIN(TestUdpEndpoint)
+QTEST_GUILESS_MAIN(UdpEndpointTest)
 #include "tst_udp_endpoint.moc"

@@ -5,7 +5,7 @@
 
 using namespace nimbrel;
 
-class TestAddressChecks : public QObject {
+class AddressChecksTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -16,7 +16,7 @@ private Q_SLOTS:
 };
 
 // Text that is not a strict dotted quad: every check must refuse it, whatever it would mean.
-void TestAddressChecks::syntax_data()
+void AddressChecksTest::syntax_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("quad");
@@ -51,7 +51,7 @@ void TestAddressChecks::syntax_data()
     QTest::addRow("letters") << QByteArray("a.b.c.d") << false;
 }
 
-void TestAddressChecks::syntax()
+void AddressChecksTest::syntax()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, quad);
@@ -66,7 +66,7 @@ void TestAddressChecks::syntax()
 }
 
 // Well-formed quads, where the three uses differ in which values they accept.
-void TestAddressChecks::values_data()
+void AddressChecksTest::values_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("host");
@@ -88,7 +88,7 @@ void TestAddressChecks::values_data()
     QTest::addRow("top bit missing") << QByteArray("127.0.0.0") << true << true << false;
 }
 
-void TestAddressChecks::values()
+void AddressChecksTest::values()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, host);
@@ -102,5 +102,5 @@ void TestAddressChecks::values()
     QCOMPARE(is_valid_netmask(s), netmask);
 }
 
-QTEST_APPLESS_MAIN(TestAddressChecks)
+QTEST_APPLESS_MAIN(AddressChecksTest)
 #include "tst_address_checks.moc"

@@ -7,7 +7,7 @@
 
 using namespace nimbrel;
 
-class TestCsv : public QObject {
+class CsvTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -18,7 +18,7 @@ private Q_SLOTS:
     void latin1ToUtf8();
 };
 
-void TestCsv::csvField_data()
+void CsvTest::csvField_data()
 {
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<QByteArray>("written");
@@ -37,21 +37,21 @@ void TestCsv::csvField_data()
         << QByteArray("Caf\xC3\xA9") << QByteArray("Caf\xC3\xA9");
 }
 
-void TestCsv::csvField()
+void CsvTest::csvField()
 {
     QFETCH(QByteArray, field);
     QFETCH(QByteArray, written);
     QCOMPARE(QByteArray::fromStdString(csv_field(field.toStdString())), written);
 }
 
-void TestCsv::csvLine_joinsWithCommasAndEndsWithCrLf()
+void CsvTest::csvLine_joinsWithCommasAndEndsWithCrLf()
 {
     QCOMPARE(QByteArray::fromStdString(csv_line({"a", "b,c", "", "d"})),
              QByteArray("a,\"b,c\",,d\r\n"));
     QCOMPARE(QByteArray::fromStdString(csv_line({})), QByteArray("\r\n"));
 }
 
-void TestCsv::latin1ToUtf8_data()
+void CsvTest::latin1ToUtf8_data()
 {
     QTest::addColumn<QByteArray>("latin1");
     QTest::addColumn<QByteArray>("utf8");
@@ -66,7 +66,7 @@ void TestCsv::latin1ToUtf8_data()
     QTest::addRow("degree sign (B0)") << QByteArray("20\xB0") << QByteArray("20\xC2\xB0");
 }
 
-void TestCsv::latin1ToUtf8()
+void CsvTest::latin1ToUtf8()
 {
     QFETCH(QByteArray, latin1);
     QFETCH(QByteArray, utf8);
@@ -76,5 +76,5 @@ void TestCsv::latin1ToUtf8()
     QCOMPARE(QString::fromUtf8(converted), QString::fromLatin1(latin1));
 }
 
-QTEST_APPLESS_MAIN(TestCsv)
+QTEST_APPLESS_MAIN(CsvTest)
 #include "tst_csv.moc"

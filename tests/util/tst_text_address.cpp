@@ -22,7 +22,7 @@ constexpr quint32 quad(quint32 a, quint32 b, quint32 c, quint32 d)
 
 } // namespace
 
-class TestTextAddress : public QObject {
+class TextAddressTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void sameSubnet();
 };
 
-void TestTextAddress::splitString_data()
+void TextAddressTest::splitString_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArrayList>("parts");
@@ -60,7 +60,7 @@ void TestTextAddress::splitString_data()
         << QByteArray("\xff\x00q;\x80;", 6) << QByteArrayList{QByteArray("\xff\x00q", 3), "\x80"};
 }
 
-void TestTextAddress::splitString()
+void TextAddressTest::splitString()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArrayList, parts);
@@ -72,7 +72,7 @@ void TestTextAddress::splitString()
     QCOMPARE(actual, parts);
 }
 
-void TestTextAddress::contains_data()
+void TextAddressTest::contains_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("needle");
@@ -86,7 +86,7 @@ void TestTextAddress::contains_data()
     QTest::addRow("whole text") << QByteArray("abc") << QByteArray("abc") << true;
 }
 
-void TestTextAddress::contains()
+void TextAddressTest::contains()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, needle);
@@ -95,7 +95,7 @@ void TestTextAddress::contains()
     QCOMPARE(nimbrel::contains(str(text), str(needle)), expected);
 }
 
-void TestTextAddress::ipToInt_data()
+void TextAddressTest::ipToInt_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<quint32>("expected");
@@ -132,7 +132,7 @@ void TestTextAddress::ipToInt_data()
     QTest::addRow("not an address") << QByteArray("router") << 0U;
 }
 
-void TestTextAddress::ipToInt()
+void TextAddressTest::ipToInt()
 {
     QFETCH(QByteArray, text);
     QFETCH(quint32, expected);
@@ -140,7 +140,7 @@ void TestTextAddress::ipToInt()
     QCOMPARE(ip_to_int(str(text)), expected);
 }
 
-void TestTextAddress::intToIp_data()
+void TextAddressTest::intToIp_data()
 {
     QTest::addColumn<quint32>("value");
     QTest::addColumn<QByteArray>("text");
@@ -153,7 +153,7 @@ void TestTextAddress::intToIp_data()
     QTest::addRow("no leading zeros") << quad(10, 0, 100, 7) << QByteArray("10.0.100.7");
 }
 
-void TestTextAddress::intToIp()
+void TextAddressTest::intToIp()
 {
     QFETCH(quint32, value);
     QFETCH(QByteArray, text);
@@ -162,7 +162,7 @@ void TestTextAddress::intToIp()
     QCOMPARE(ip_to_int(str(text)), value);
 }
 
-void TestTextAddress::ipDistance_data()
+void TextAddressTest::ipDistance_data()
 {
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
@@ -186,7 +186,7 @@ void TestTextAddress::ipDistance_data()
         << QByteArray("not.an.ip") << QByteArray("0.0.0.3") << -3;
 }
 
-void TestTextAddress::ipDistance()
+void TextAddressTest::ipDistance()
 {
     QFETCH(QByteArray, a);
     QFETCH(QByteArray, b);
@@ -196,7 +196,7 @@ void TestTextAddress::ipDistance()
     QCOMPARE(ip_distance(ip_to_int(str(a)), ip_to_int(str(b))), expected);
 }
 
-void TestTextAddress::sameSubnet_data()
+void TextAddressTest::sameSubnet_data()
 {
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
@@ -227,7 +227,7 @@ void TestTextAddress::sameSubnet_data()
         << QByteArray("abc") << QByteArray("0.0.0.1") << QByteArray("255.255.255.255") << false;
 }
 
-void TestTextAddress::sameSubnet()
+void TextAddressTest::sameSubnet()
 {
     QFETCH(QByteArray, a);
     QFETCH(QByteArray, b);
@@ -238,5 +238,5 @@ void TestTextAddress::sameSubnet()
     QCOMPARE(same_subnet(str(b), str(a), str(mask)), expected);
 }
 
-QTEST_APPLESS_MAIN(TestTextAddress)
+QTEST_APPLESS_MAIN(TextAddressTest)
 #include "tst_text_address.moc"
