@@ -3,8 +3,6 @@
 #include "app/device_list_model.h"
 #include "devices/device_export.h"
 
-#include <QColor>
-
 namespace nimbrel {
 
 DeviceFilterModel::DeviceFilterModel(const DeviceRegistry& servers, QObject* parent)

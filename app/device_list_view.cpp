@@ -3,7 +3,6 @@
 #include "app/device_list_model.h"
 
 #include <QAbstractProxyModel>
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>

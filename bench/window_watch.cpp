@@ -3,8 +3,6 @@
 #include "figures.h"
 
 #include <QAbstractItemModel>
-#include <QElapsedTimer>
-#include <QEventLoop>
 
 #include <algorithm>
 

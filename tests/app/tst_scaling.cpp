@@ -5,9 +5,7 @@
 #include "form_fixture.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QLabel>
-#include <QPushButton>
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>

@@ -4,13 +4,11 @@
 
 #include "udp_socket.h"
 
-#include <QByteArray>
-#include <QString>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace nimbrel::testing {
 
