@@ -2,7 +2,6 @@
 
 #include "app/device_list_model.h"
 
-#include <QAbstractProxyModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,19 +41,6 @@ void DeviceListView::reset()
         setUpdatesEnabled(false);
         repaintHold_.start();
     }
-}
-
-QModelIndex DeviceListView::shownIndex(const QModelIndex& index) const
-{
-    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model());
-    if (proxy != nullptr && index.isValid() && index.model() == proxy->sourceModel())
-        return proxy->mapFromSource(index);
-    return index;
-}
-
-QRect DeviceListView::visualRect(const QModelIndex& index) const
-{
-    return QListView::visualRect(shownIndex(index));
 }
 
 QRect DeviceListView::infoButtonRect(const QModelIndex& index) const

@@ -26,9 +26,6 @@ public:
 
     // The row's information button: a square at its right end, in viewport coordinates.
     QRect infoButtonRect(const QModelIndex& index) const;
-    // Also takes an index of the model under the filter (a registry position) and gives the
-    // place of the row that shows it; an invalid rectangle when the filter hides that row.
-    QRect visualRect(const QModelIndex& index) const override;
     int hoveredButtonRow() const { return hoveredButton_; }
 
     // Called on every rebuild of the list.
@@ -54,7 +51,6 @@ protected:
                                                          const QEvent* event) const override;
 
 private:
-    QModelIndex shownIndex(const QModelIndex& index) const;
     int buttonRowAt(const QPoint& position) const;
     void setHoveredButton(int row);
     int selectedRow() const;

@@ -80,8 +80,8 @@ int run()
     form.button_refreshClick();
     if (!runUntil([&] { return servers.count() > 0; }, 5000))
         throw std::runtime_error("the simulated device did not answer the search");
-    const QRect row =
-        child<DeviceListView>(form, "list")->visualRect(form.listModel()->index(0, 0));
+    const QRect row = child<DeviceListView>(form, "list")
+                          ->visualRect(child<DeviceListView>(form, "list")->model()->index(0, 0));
     QTest::mouseClick(child<DeviceListView>(form, "list")->viewport(), Qt::LeftButton, {},
                       row.center() - QPoint(60, 0));
     child<QLineEdit>(form, "edit_admin_pass")->setText(QStringLiteral("1234"));

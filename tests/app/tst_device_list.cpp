@@ -169,7 +169,8 @@ void DeviceListTest::rows_alternateColoursAndHighlightFollowsClicks()
     QTest::qWait(20);
     const QImage shot = child<DeviceListView>(*f->form, "list")->viewport()->grab().toImage();
     const QRect row1 =
-        child<DeviceListView>(*f->form, "list")->visualRect(f->form->listModel()->index(1));
+        child<DeviceListView>(*f->form, "list")
+            ->visualRect(child<DeviceListView>(*f->form, "list")->model()->index(1, 0));
     QCOMPARE(QColor(shot.pixel(row1.left() + 2, row1.center().y())), blueFill);
 }
 
@@ -360,7 +361,8 @@ void DeviceListTest::caption_startsThreePixelsFromTheRowsEdge()
     QTest::qWait(60); // past the repaint hold of a rebuild
     const QImage shot = child<DeviceListView>(*f->form, "list")->viewport()->grab().toImage();
     const QRect row =
-        child<DeviceListView>(*f->form, "list")->visualRect(f->form->listModel()->index(0));
+        child<DeviceListView>(*f->form, "list")
+            ->visualRect(child<DeviceListView>(*f->form, "list")->model()->index(0, 0));
     // The first column with dark ink: the caption's first glyph, whose own bearing is a pixel
     // or two at most.
     int firstInk = -1;

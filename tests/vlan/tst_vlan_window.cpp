@@ -116,7 +116,8 @@ void VlanWindowTest::discovery_everyKindInAddressOrder()
                                         "10.101.0.30 (QUORIX)"}));
 
     const QRect button =
-        child<DeviceListView>(w.form, "list")->infoButtonRect(w.form.listModel()->index(2));
+        child<DeviceListView>(w.form, "list")
+            ->infoButtonRect(child<DeviceListView>(w.form, "list")->model()->index(2, 0));
     QTest::mouseMove(child<DeviceListView>(w.form, "list")->viewport(), button.center());
     QTest::mouseClick(child<DeviceListView>(w.form, "list")->viewport(), Qt::LeftButton, {},
                       button.center());
