@@ -45,16 +45,18 @@ QString dialogCaption(DialogKind kind)
     return {};
 }
 
-void MessageDialog(const QString& text, DialogKind kind)
+DialogAnswer MessageDialog(const QString& text, DialogKind kind, DialogButtons buttons)
 {
-    if (hook()) {
-        hook()(text, kind);
-        return;
-    }
-    QMessageBox box(iconOf(kind), dialogCaption(kind), text, QMessageBox::Ok,
+    if (hook())
+        return hook()(text, kind, buttons);
+    const bool withCancel = buttons == DialogButtons::OkCancel;
+    QMessageBox box(iconOf(kind), dialogCaption(kind), text,
+                    withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setObjectName(QStringLiteral("MessageDialog"));
-    box.exec();
+    if (withCancel)
+        box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok ? DialogAnswer::Ok : DialogAnswer::Cancel;
 }
 
 MessageDialogHook setMessageDialogHook(MessageDialogHook replacement)

@@ -10,14 +10,21 @@ namespace nimbrel {
 
 enum class DialogKind { Warning, Error, Information, Confirmation };
 
-// Shows a modal box with the kind's icon and caption and a single OK button; returns when the
-// box is closed.
-void MessageDialog(const QString& text, DialogKind kind);
+// A single OK button, or OK and Cancel for a question whose answer matters.
+enum class DialogButtons { Ok, OkCancel };
+enum class DialogAnswer { Ok, Cancel };
+
+// Shows a modal box with the kind's icon and caption and the buttons; returns when the box is
+// closed, with the button that closed it (closing the box otherwise counts as Cancel when
+// there is one).
+DialogAnswer MessageDialog(const QString& text, DialogKind kind,
+                           DialogButtons buttons = DialogButtons::Ok);
 
 // The caption of a kind's box: "Warning", "Error", "Information" or "Confirm".
 QString dialogCaption(DialogKind kind);
 
-using MessageDialogHook = std::function<void(const QString& text, DialogKind kind)>;
+using MessageDialogHook =
+    std::function<DialogAnswer(const QString& text, DialogKind kind, DialogButtons buttons)>;
 
 // Replaces the real box (an empty hook restores it); returns the hook it replaced.
 MessageDialogHook setMessageDialogHook(MessageDialogHook hook);

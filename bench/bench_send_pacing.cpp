@@ -64,8 +64,9 @@ int run()
 {
     requireToolNamespace();
     Verdict verdict;
-    setMessageDialogHook([&verdict](const QString& text, DialogKind) {
+    setMessageDialogHook([&verdict](const QString& text, DialogKind, DialogButtons) {
         verdict = {text, realtimeMs()};
+        return DialogAnswer::Ok;
     });
     DeviceRegistry servers;
     TForm1::Options options; // the program's endpoint and pause

@@ -189,7 +189,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     static char* argv[] = {name, nullptr};
     static QApplication application(argc, argv);
 
-    setMessageDialogHook([](const QString&, DialogKind) {});
+    setMessageDialogHook(
+        [](const QString&, DialogKind, DialogButtons) { return DialogAnswer::Cancel; });
     TForm1::Options options;
     options.endpoint = {"127.0.0.1", 1, "127.0.0.1"};
     options.sendPauseMs = 0;

@@ -13,6 +13,7 @@ namespace nimbrel::testing {
 struct ShownDialog {
     QString text;
     DialogKind kind;
+    DialogButtons buttons = DialogButtons::Ok;
     bool operator==(const ShownDialog&) const = default;
 };
 
@@ -21,17 +22,21 @@ public:
     // onShow runs while the "box" is open, as a real box's event loop would.
     explicit DialogRecorder(std::function<void(const ShownDialog&)> onShow = {})
     {
-        previous_ = setMessageDialogHook([this, onShow](const QString& text, DialogKind kind) {
-            shown.append({text, kind});
-            if (onShow)
-                onShow(shown.last());
-        });
+        previous_ = setMessageDialogHook(
+            [this, onShow](const QString& text, DialogKind kind, DialogButtons buttons) {
+                shown.append({text, kind, buttons});
+                if (onShow)
+                    onShow(shown.last());
+                return buttons == DialogButtons::OkCancel ? answer : DialogAnswer::Ok;
+            });
     }
     ~DialogRecorder() { setMessageDialogHook(previous_); }
     DialogRecorder(const DialogRecorder&) = delete;
     DialogRecorder& operator=(const DialogRecorder&) = delete;
 
     QList<ShownDialog> shown;
+    // What the user answers a box with OK and Cancel.
+    DialogAnswer answer = DialogAnswer::Ok;
 
 private:
     MessageDialogHook previous_;
