@@ -1,18 +1,15 @@
-// Start-up, the periodic search, the expert unlock, the dispatch of received datagrams, the
-// device list and its information pop-over.
+// Start-up, the periodic search, the expert unlock, the dispatch of received datagrams, what the
+// device list's rows, menu and information pop-over do.
 
 #include "app/tform1.h"
 
-#include "app/device_filter_model.h"
-#include "app/device_list_model.h"
-#include "app/device_list_view.h"
+#include "app/device_list_panel.h"
 #include "app/file_chooser.h"
 #include "app/guarded.h"
 #include "app/info_popover.h"
 #include "app/message_dialog.h"
 #include "app/search_interfaces.h"
 #include "app/settings_panel.h"
-#include "app/switch_widget.h"
 #include "app/text_conversion.h"
 #include "devices/device_export.h"
 
@@ -20,10 +17,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QSaveFile>
 #include <QShortcut>
 #include <QTimer>
@@ -57,11 +52,10 @@ void TForm1::connectHandlers()
     server->setHandler([this](const Datagram& datagram) {
         runGuarded([&] { serverUDPRead(datagram); }, EscapedError::Drop);
     });
-    connectGuarded(button_refresh, &QPushButton::clicked, this, &TForm1::button_refreshClick);
     connectGuarded(panel_config, &SettingsPanel::retrieveClicked, this,
                    &TForm1::bt_net_refreshClick);
     connectGuarded(timer_refresh, &QTimer::timeout, this, &TForm1::timer_refreshTimer);
-    connectGuarded(Switch1, &Switch::clicked, this, &TForm1::Switch1Switch);
+    connectGuarded(timer_no_answer, &QTimer::timeout, this, &TForm1::timer_no_answerTimer);
     connectGuarded(MultiView1, &InfoPopover::startShowing, this, &TForm1::MultiView1StartShowing);
     connectGuarded(panel_config, &SettingsPanel::sendClicked, this, &TForm1::b_saveClick);
     connect(panel_config, &SettingsPanel::fieldEdited, this,
@@ -72,56 +66,55 @@ void TForm1::connectHandlers()
             [this](SettingsPanel::Field field, const std::string& value) {
                 runGuarded([&] { settingSwitched(field, value); });
             });
-    connectGuarded(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
-
-    connect(list, &DeviceListView::rowChosen, this,
-            [this](const QModelIndex& item) { runGuarded([&] { listItemClick(item); }); });
-    // The view speaks of its own rows; the window of registry positions.
-    connect(list, &DeviceListView::infoButtonEntered, this, [this](int row) {
-        runGuarded([&] { infoButtonMouseEnter(listFilter_->recordRow(row)); });
-    });
-    connect(list, &DeviceListView::infoButtonClicked, this,
-            [this](int, const QRect& anchor) { MultiView1->openAt(anchor); });
-    connect(list, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { showListMenu(at); });
-    connectListAdditions();
+    connectListPanel();
+    connectListMenu();
 }
 
-void TForm1::connectListAdditions()
+void TForm1::connectListPanel()
 {
+    connectGuarded(panel_list, &DeviceListPanel::refreshClicked, this,
+                   &TForm1::button_refreshClick);
+    connect(panel_list, &DeviceListPanel::autoRefreshSwitched, this,
+            [this](bool on) { runGuarded([&] { Switch1Switch(on); }); });
+    connect(panel_list, &DeviceListPanel::rowChosen, this,
+            [this](int position) { runGuarded([&] { listItemClick(position); }); });
+    connect(panel_list, &DeviceListPanel::infoButtonEntered, this,
+            [this](int position) { runGuarded([&] { infoButtonMouseEnter(position); }); });
+    connect(panel_list, &DeviceListPanel::infoButtonClicked, this,
+            [this](int, const QRect& anchor) { MultiView1->openAt(anchor); });
+    connect(panel_list, &DeviceListPanel::menuRequested, this, &TForm1::showListMenu);
+    connectGuarded(panel_list, &DeviceListPanel::selectionFilteredOut, this,
+                   &TForm1::clearSettings);
+}
+
+void TForm1::connectListMenu()
+{
+    connectGuarded(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
     connect(MenuItem2, &QAction::triggered, this,
             [this] { runGuarded([&] { copyAddress(menuRow_); }); });
     connect(MenuItem3, &QAction::triggered, this,
             [this] { runGuarded([&] { copyDeviceDetails(menuRow_); }); });
     connectGuarded(MenuItem4, &QAction::triggered, this, &TForm1::exportList);
-    connect(e_filter, &QLineEdit::textChanged, this,
-            [this](const QString& text) { runGuarded([&] { e_filterChange(text); }); });
-    connectGuarded(timer_no_answer, &QTimer::timeout, this, &TForm1::timer_no_answerTimer);
 
-    const auto shortcut = [this](QKeySequence keys, QWidget* on, Qt::ShortcutContext context,
-                                 auto handler) {
-        auto* keysShortcut = new QShortcut(keys, on);
-        keysShortcut->setContext(context);
-        connect(keysShortcut, &QShortcut::activated, this, [handler] { runGuarded(handler); });
+    // The keys of the copy commands act on the selected row, the menu's on the row under the
+    // pointer.
+    const auto onKeys = [this](QShortcut* shortcut, auto handler) {
+        connect(shortcut, &QShortcut::activated, this, [handler] { runGuarded(handler); });
     };
-    shortcut(QKeySequence::Find, this, Qt::WindowShortcut, [this] { openFilter(); });
-    shortcut(Qt::Key_Escape, e_filter, Qt::WidgetShortcut, [this] { closeFilter(); });
-    // From the field down into the narrowed rows, as from a search field into its results.
-    shortcut(Qt::Key_Down, e_filter, Qt::WidgetShortcut,
-             [this] { list->setFocus(Qt::TabFocusReason); });
-    shortcut(QKeySequence::Copy, list, Qt::WidgetShortcut,
-             [this] { copyAddress(selectedIndex()); });
-    shortcut(MenuItem3->shortcut(), list, Qt::WidgetShortcut,
-             [this] { copyDeviceDetails(selectedIndex()); });
-    shortcut(MenuItem4->shortcut(), this, Qt::WindowShortcut, [this] { exportList(); });
+    onKeys(panel_list->listShortcut(QKeySequence::Copy), [this] { copyAddress(selectedIndex()); });
+    onKeys(panel_list->listShortcut(MenuItem3->shortcut()),
+           [this] { copyDeviceDetails(selectedIndex()); });
+    auto* exportKeys = new QShortcut(MenuItem4->shortcut(), this);
+    exportKeys->setContext(Qt::WindowShortcut);
+    onKeys(exportKeys, [this] { exportList(); });
 }
 
-void TForm1::showListMenu(const QPoint& at)
+void TForm1::showListMenu(int position, const QPoint& globalAt)
 {
-    menuRow_ = listFilter_->recordRow(list->indexAt(at));
+    menuRow_ = position;
     MenuItem2->setEnabled(menuRow_ >= 0);
     MenuItem3->setEnabled(menuRow_ >= 0);
-    PopupMenu1->popup(list->viewport()->mapToGlobal(at));
+    PopupMenu1->popup(globalAt);
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -155,10 +148,10 @@ void TForm1::timer_refreshTimer()
     button_refreshClick();
 }
 
-void TForm1::Switch1Switch()
+void TForm1::Switch1Switch(bool on)
 {
     // start() begins a new full interval: the next search is a whole period away.
-    if (Switch1->isChecked())
+    if (on)
         timer_refresh->start();
     else
         timer_refresh->stop();
@@ -176,8 +169,7 @@ void TForm1::timer_no_answerTimer()
 {
     if (servers.count() > 0)
         return;
-    l_no_answer->setText(noAnswerHint(options_.endpoint.broadcast_address));
-    l_no_answer->show();
+    panel_list->showNoAnswerHint(noAnswerHint(options_.endpoint.broadcast_address));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
@@ -227,7 +219,7 @@ void TForm1::readAnnouncement(const std::string& sender, const std::string& text
         break;
     case DeviceRegistry::Heard::Conflict:
         // Only the row's mark changes: the selection and the panel stay.
-        listModel_->recordChanged(position);
+        panel_list->recordChanged(position);
         break;
     case DeviceRegistry::Heard::Known:
         break;
@@ -236,29 +228,33 @@ void TForm1::readAnnouncement(const std::string& sender, const std::string& text
 
 int TForm1::selectedIndex() const
 {
-    const QModelIndexList selected = list->selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? -1 : listFilter_->recordRow(selected.first());
+    return panel_list->selectedIndex();
+}
+
+DeviceListModel* TForm1::listModel() const
+{
+    return panel_list->listModel();
 }
 
 void TForm1::updateList()
 {
-    listModel_->rebuild();
+    panel_list->rebuild();
     if (servers.count() > 0)
-        l_no_answer->hide();
+        panel_list->hideNoAnswerHint();
     clearSettings();
 }
 
 void TForm1::clearSettings()
 {
     // The selection goes first: the widget changes below then reach no record.
-    list->selectionModel()->clear();
+    panel_list->clearSelection();
     shownDevice_.clear();
     panel_config->blank();
 }
 
-void TForm1::listItemClick(const QModelIndex& item)
+void TForm1::listItemClick(int position)
 {
-    listModel_->setHighlightedRow(listFilter_->recordRow(item));
+    panel_list->highlightRow(position);
     showSettings();
 }
 
@@ -293,7 +289,7 @@ void TForm1::MenuItem1Click()
 {
     servers.clear();
     timer_no_answer->stop();
-    l_no_answer->hide();
+    panel_list->hideNoAnswerHint();
     updateList();
 }
 
@@ -325,36 +321,6 @@ void TForm1::exportList()
         file.cancelWriting();
         MessageDialog(QStringLiteral("Could not export the list to %1: %2").arg(path, reason),
                       DialogKind::Error);
-    }
-}
-
-void TForm1::openFilter()
-{
-    if (!e_filter->isVisible()) {
-        e_filter->show();
-        layoutRegions();
-    }
-    e_filter->setFocus(Qt::ShortcutFocusReason);
-    e_filter->selectAll();
-}
-
-void TForm1::closeFilter()
-{
-    e_filter->clear();
-    e_filter->hide();
-    layoutRegions();
-    list->setFocus(Qt::ShortcutFocusReason);
-}
-
-void TForm1::e_filterChange(const QString& text)
-{
-    const int before = selectedIndex();
-    listFilter_->setNeedle(text);
-    // The selected device filtered out of sight (the view may even have moved the selection to
-    // a neighbour): nothing is selected, highlighted or in the panel, as after a rebuild.
-    if (before >= 0 && selectedIndex() != before) {
-        listModel_->setHighlightedRow(-1);
-        clearSettings();
     }
 }
 

@@ -13,20 +13,15 @@
 class QAction;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QModelIndex;
-class QPushButton;
 class QTimer;
 
 namespace nimbrel {
 
-class DeviceFilterModel;
 class DeviceListModel;
-class DeviceListView;
+class DeviceListPanel;
 class InfoPopover;
 class SettingsPanel;
-class Switch;
 
 struct WindowOptions {
     EndpointConfig endpoint;       // the program always uses 0.0.0.0, 12340, 255.255.255.255
@@ -52,9 +47,10 @@ public:
     void button_refreshClick();
     void bt_net_refreshClick();
     void timer_refreshTimer();
-    void Switch1Switch();
+    void Switch1Switch(bool on);
     void MultiView1StartShowing();
-    void listItemClick(const QModelIndex& item);
+    // A row chosen in the list, by its registry position.
+    void listItemClick(int position);
     QString grid_infoGetValue(int column, int row) const;
     void b_saveClick();
     // Every edit and the encryption choice of the settings panel: the value goes into the
@@ -69,10 +65,6 @@ public:
     void copyAddress(int position);
     void copyDeviceDetails(int position);
     void exportList();
-    // The filter field over the list: Ctrl+F opens it, Escape clears and closes it.
-    void openFilter();
-    void closeFilter();
-    void e_filterChange(const QString& text);
     void timer_no_answerTimer();
 
     // Operations of the window.
@@ -89,7 +81,7 @@ public:
     bool verdictBusy() const { return verdict_busy; }
     int infoIndex() const { return info_index; }
     const std::string& writeTarget() const { return write_target; }
-    DeviceListModel* listModel() const { return listModel_; }
+    DeviceListModel* listModel() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -98,15 +90,14 @@ protected:
 
 private:
     void createTitleBand();
-    void createDeviceList();
+    void createListMenu();
     void createPopover();
-    void describeControls();
     void connectHandlers();
-    void connectListAdditions();
+    void connectListPanel();
+    void connectListMenu();
     void setTabOrder();
     void layoutRegions();
-    void createListMenu();
-    void showListMenu(const QPoint& at);
+    void showListMenu(int position, const QPoint& globalAt);
 
     WebServer* selectedRecord();
     // The selected record, when it is also the device the settings panel shows.
@@ -119,12 +110,7 @@ private:
     // Widgets, under their laid-out names (also their objectNames).
     QFrame* panel_top;
     QLabel* label_top;
-    QFrame* panel_list;
-    QFrame* Panel1;
-    QPushButton* button_refresh;
-    QLabel* Label1;
-    Switch* Switch1;
-    DeviceListView* list;
+    DeviceListPanel* panel_list;
     SettingsPanel* panel_config;
     InfoPopover* MultiView1;
     QMenu* PopupMenu1;
@@ -132,16 +118,12 @@ private:
     QAction* MenuItem2; // "Copy address"
     QAction* MenuItem3; // "Copy device details"
     QAction* MenuItem4; // "Export list..."
-    QLineEdit* e_filter;
-    QLabel* l_no_answer;
     QTimer* timer_no_answer;
     QTimer* timer_refresh;
     UdpEndpoint* server;
 
     DeviceRegistry& servers;
     Options options_;
-    DeviceListModel* listModel_;
-    DeviceFilterModel* listFilter_;
     // The registry position of the row the list's menu was opened on, -1 for none.
     int menuRow_ = -1;
     bool verdict_busy = false;

@@ -1,12 +1,10 @@
-// Construction of the main window: the title band, the device list, the settings panel and the
-// pop-over, with their names, texts and places. Places are fixed; on resize only the list grows.
+// Construction of the main window: the title band, the device list, the settings panel, the
+// pop-over and the list's menu, with their names, texts and places. Places are fixed; on resize
+// only the list grows.
 
-#include "app/device_filter_model.h"
-#include "app/device_list_model.h"
-#include "app/device_list_view.h"
+#include "app/device_list_panel.h"
 #include "app/info_popover.h"
 #include "app/settings_panel.h"
-#include "app/switch_widget.h"
 #include "app/tform1.h"
 #include "app/widget_factory.h"
 
@@ -14,9 +12,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
@@ -30,10 +26,6 @@ constexpr int kClientWidth = 989;
 constexpr int kClientHeight = 607;
 constexpr int kTitleHeight = 49;
 constexpr int kConfigWidth = 370;
-constexpr int kPanel1Height = 51;
-constexpr int kFilterHeight = 36;
-constexpr int kLabel1RightGap = 619 - 317; // Label1 and Switch1 keep their distance to the edge
-constexpr int kSwitch1RightGap = 619 - 549;
 
 } // namespace
 
@@ -42,15 +34,12 @@ TForm1::TForm1(DeviceRegistry& registry, Options options, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     resize(kClientWidth, kClientHeight);
-    listModel_ = new DeviceListModel(servers, this);
-    listFilter_ = new DeviceFilterModel(servers, this);
-    listFilter_->setSourceModel(listModel_);
 
     createTitleBand();
-    createDeviceList();
+    panel_list = new DeviceListPanel(servers, this);
+    createListMenu();
     panel_config = new SettingsPanel(this);
     createPopover();
-    describeControls();
 
     timer_refresh = new QTimer(this);
     timer_refresh->setObjectName(QStringLiteral("timer_refresh"));
@@ -84,38 +73,6 @@ void TForm1::createTitleBand()
     label_top->installEventFilter(this);
 }
 
-void TForm1::createDeviceList()
-{
-    panel_list = make<QFrame>(this, "panel_list");
-    Panel1 = make<QFrame>(panel_list, "Panel1");
-    button_refresh = make<QPushButton>(Panel1, "button_refresh", {8, 11, 204, 28});
-    button_refresh->setText(QStringLiteral("Inmediate search"));
-    Label1 = makeLabel(Panel1, "Label1", {317, 11, 224, 28}, "Refresh every 10 seconds",
-                       Qt::AlignRight | Qt::AlignVCenter);
-    Switch1 = makeSwitch(Panel1, "Switch1", {549, 11, 57, 28}, "Refresh every 10 seconds");
-
-    list = make<DeviceListView>(panel_list, "list");
-    list->setModel(listFilter_);
-    list->setAccessibleName(QStringLiteral("Devices found"));
-    list->setContextMenuPolicy(Qt::CustomContextMenu);
-    createListMenu();
-
-    // Both start hidden, so the window at start is as laid out.
-    e_filter = makeEdit(panel_list, "e_filter", {}, "Filter devices");
-    e_filter->setPlaceholderText(QStringLiteral("Address, model, identifier or firmware"));
-    e_filter->setClearButtonEnabled(true);
-    e_filter->hide();
-    l_no_answer = make<QLabel>(panel_list, "l_no_answer");
-    l_no_answer->setAccessibleName(QStringLiteral("Why no device answered"));
-    l_no_answer->setWordWrap(true);
-    l_no_answer->setAlignment(Qt::AlignCenter);
-    l_no_answer->setMargin(24);
-    l_no_answer->setStyleSheet(QStringLiteral("color: #555555; background: transparent;"));
-    // The list under it keeps its clicks and its menu ("Clear list" on an empty list).
-    l_no_answer->setAttribute(Qt::WA_TransparentForMouseEvents);
-    l_no_answer->hide();
-}
-
 void TForm1::createListMenu()
 {
     PopupMenu1 = new QMenu(this);
@@ -142,30 +99,14 @@ void TForm1::createPopover()
 {
     MultiView1 = new InfoPopover(
         [this](int column, int row) { return grid_infoGetValue(column, row); }, this);
-}
-
-void TForm1::describeControls()
-{
-    describe({
-        {button_refresh, nullptr, "Searches the network for devices now"},
-        {Switch1, nullptr, "While on, the network is searched again every 10 seconds"},
-        {list, nullptr,
-         "Devices that answered the search. Select one to edit its settings; the button at the "
-         "right end of a row shows its model, identifier, firmware, build and user"},
-        {MultiView1, "Device information", "Details of the device whose button was pressed"},
-        {e_filter, nullptr,
-         "Shows only the devices whose address, model, identifier or firmware contains this "
-         "text. Escape clears it"},
-        {l_no_answer, nullptr, "Why the search may have found no device"},
-    });
-    Label1->setBuddy(Switch1);
+    describe(
+        {{MultiView1, "Device information", "Details of the device whose button was pressed"}});
 }
 
 void TForm1::setTabOrder()
 {
     // The keyboard walks the list first, then the settings from top to bottom.
-    const QList<QWidget*> chain =
-        QList<QWidget*>{button_refresh, Switch1, e_filter, list} + panel_config->focusChain();
+    const QList<QWidget*> chain = panel_list->focusChain() + panel_config->focusChain();
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
@@ -185,16 +126,7 @@ void TForm1::layoutRegions()
 
     const int listWidth = std::max(0, w - kConfigWidth);
     panel_list->setGeometry(0, kTitleHeight, listWidth, below);
-    Panel1->setGeometry(0, 0, listWidth, kPanel1Height);
-    Label1->move(listWidth - kLabel1RightGap, Label1->y());
-    Switch1->move(listWidth - kSwitch1RightGap, Switch1->y());
-    // The filter field, while open, takes the top of the list's place.
-    const int filterHeight = e_filter->isVisible() ? kFilterHeight : 0;
-    if (filterHeight > 0)
-        e_filter->setGeometry(4, kPanel1Height + 4, std::max(0, listWidth - 8), kFilterHeight - 8);
-    list->setGeometry(0, kPanel1Height + filterHeight, listWidth,
-                      below - kPanel1Height - filterHeight);
-    l_no_answer->setGeometry(list->geometry());
+    panel_list->layOutContents();
 
     panel_config->setGeometry(listWidth, kTitleHeight, kConfigWidth, below);
     panel_config->layOutContents();

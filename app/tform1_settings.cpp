@@ -3,8 +3,8 @@
 
 #include "app/tform1.h"
 
-#include "app/device_list_view.h"
 #include "app/message_dialog.h"
+#include "app/scope_guards.h"
 #include "app/settings_panel.h"
 #include "app/text_conversion.h"
 #include "config/scramble.h"
@@ -12,7 +12,6 @@
 #include "devices/panel_state.h"
 #include "devices/settings_validation.h"
 
-#include <QApplication>
 #include <QThread>
 
 namespace nimbrel {
@@ -23,27 +22,6 @@ namespace {
 class FirstMessageNotSent : public NetworkError {
 public:
     using NetworkError::NetworkError;
-};
-
-// Shows a busy cursor for as long as the pauses of a write block the window.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-// verdict_busy is true exactly while a verdict box is open, whatever leaves the box.
-class VerdictBoxOpen {
-public:
-    explicit VerdictBoxOpen(bool& busy) : busy_(busy) { busy_ = true; }
-    ~VerdictBoxOpen() { busy_ = false; }
-    VerdictBoxOpen(const VerdictBoxOpen&) = delete;
-    VerdictBoxOpen& operator=(const VerdictBoxOpen&) = delete;
-
-private:
-    bool& busy_;
 };
 
 } // namespace
@@ -179,14 +157,15 @@ void TForm1::sendWrite(const WebServer& device)
 void TForm1::handleErrorVerdict()
 {
     write_target.clear();
-    const VerdictBoxOpen open(verdict_busy);
+    // verdict_busy is true exactly while a verdict box is open.
+    const ScopedFlag boxOpen(verdict_busy);
     MessageDialog(QStringLiteral("Incorrect password"), DialogKind::Warning);
 }
 
 void TForm1::handleSuccessVerdict()
 {
     {
-        const VerdictBoxOpen open(verdict_busy);
+        const ScopedFlag boxOpen(verdict_busy);
         MessageDialog(QStringLiteral("Parameters saved successfully. Wait until device restarts."),
                       DialogKind::Confirmation);
     }

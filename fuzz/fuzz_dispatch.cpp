@@ -167,7 +167,7 @@ void user_action(Window& w, std::uint8_t control)
         break;
     case 2:
         child<DeviceListView>(form, "list")->setCurrentIndex(index);
-        form.listItemClick(index);
+        form.listItemClick(row);
         break;
     case 3:
         read_row(w, w.servers.at(row), index, (control >> 5) == 7);
