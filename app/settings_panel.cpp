@@ -279,6 +279,11 @@ QStringList SettingsPanel::settingTexts() const
     return texts;
 }
 
+void SettingsPanel::setSendEnabled(bool enabled)
+{
+    b_save->setEnabled(enabled);
+}
+
 QString SettingsPanel::adminPassword() const
 {
     return edit_admin_pass->text();

@@ -46,6 +46,8 @@ public:
     QString adminPassword() const;
     QString wifiMask() const;
     QString ethernetMask() const;
+    // "Send" is off while another write (a roll-out) owns the devices' verdicts.
+    void setSendEnabled(bool enabled);
 
     // Places the tabs, the bottom panel and the retrieve button for the panel's size. Whoever
     // sizes the panel calls it: a hidden widget gets its resize event only once it is shown.

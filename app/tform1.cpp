@@ -4,13 +4,14 @@
 #include "app/tform1.h"
 
 #include "app/device_list_panel.h"
-#include "app/file_chooser.h"
+#include "app/file_export.h"
 #include "app/guarded.h"
 #include "app/info_popover.h"
 #include "app/message_dialog.h"
 #include "app/search_interfaces.h"
 #include "app/settings_panel.h"
 #include "app/text_conversion.h"
+#include "app/wifi_rollout.h"
 #include "devices/device_export.h"
 
 #include <QAction>
@@ -19,7 +20,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QTimer>
 
@@ -95,6 +95,7 @@ void TForm1::connectListMenu()
     connect(MenuItem3, &QAction::triggered, this,
             [this] { runGuarded([&] { copyDeviceDetails(menuRow_); }); });
     connectGuarded(MenuItem4, &QAction::triggered, this, &TForm1::exportList);
+    connectGuarded(MenuItem5, &QAction::triggered, this, &TForm1::configureWifiOnSeveral);
 
     // The keys of the copy commands act on the selected row, the menu's on the row under the
     // pointer.
@@ -114,6 +115,7 @@ void TForm1::showListMenu(int position, const QPoint& globalAt)
     menuRow_ = position;
     MenuItem2->setEnabled(menuRow_ >= 0);
     MenuItem3->setEnabled(menuRow_ >= 0);
+    MenuItem5->setEnabled(servers.count() > 0);
     PopupMenu1->popup(globalAt);
 }
 
@@ -197,6 +199,7 @@ void TForm1::serverUDPRead(const Datagram& datagram)
         break;
     case DatagramKind::SettingsReply:
         readNetworkResponse(sender, text);
+        rollout_->takeSettingsReply(sender, text);
         break;
     case DatagramKind::ErrorVerdict:
         handleErrorVerdict();
@@ -205,6 +208,9 @@ void TForm1::serverUDPRead(const Datagram& datagram)
         handleSuccessVerdict();
         break;
     case DatagramKind::Ignored:
+        // While a roll-out runs no single write is outstanding, so every verdict lands here;
+        // the roll-out takes the one from the device it has just written, once.
+        rollout_->takeVerdict(sender, text);
         break;
     }
 }
@@ -307,21 +313,8 @@ void TForm1::copyDeviceDetails(int position)
 
 void TForm1::exportList()
 {
-    const QString path =
-        chooseSaveFile(this, QStringLiteral("Export list"), QStringLiteral("devices.csv"),
-                       QStringLiteral("CSV files (*.csv);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    // Written beside the target and renamed over it at the end: a failure leaves no half file.
-    QSaveFile file(path);
-    const QByteArray csv = QByteArray::fromStdString(devices_csv(servers));
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size();
-    if (!written || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        MessageDialog(QStringLiteral("Could not export the list to %1: %2").arg(path, reason),
-                      DialogKind::Error);
-    }
+    exportToChosenFile(this, QStringLiteral("Export list"), QStringLiteral("devices.csv"),
+                       devices_csv(servers), QStringLiteral("Could not export the list to %1: %2"));
 }
 
 } // namespace nimbrel

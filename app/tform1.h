@@ -6,6 +6,7 @@
 #include "devices/device_registry.h"
 #include "net/udp_endpoint.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <string>
@@ -22,12 +23,16 @@ class DeviceListModel;
 class DeviceListPanel;
 class InfoPopover;
 class SettingsPanel;
+class WifiRollout;
+class WifiRolloutDialog;
 
 struct WindowOptions {
-    EndpointConfig endpoint;       // the program always uses 0.0.0.0, 12340, 255.255.255.255
-    int refreshIntervalMs = 10000; // the periodic search
-    int sendPauseMs = 200;         // between the messages of a write
-    int noAnswerHintMs = 3000;     // a search unanswered this long explains the empty list
+    EndpointConfig endpoint;            // the program always uses 0.0.0.0, 12340, 255.255.255.255
+    int refreshIntervalMs = 10000;      // the periodic search
+    int sendPauseMs = 200;              // between the messages of a write
+    int noAnswerHintMs = 3000;          // a search unanswered this long explains the empty list
+    int rolloutReplyTimeoutMs = 3000;   // a roll-out waits this long for a device's settings
+    int rolloutVerdictTimeoutMs = 5000; // and this long for its verdict
 };
 
 class TForm1 : public QWidget {
@@ -66,6 +71,9 @@ public:
     void copyDeviceDetails(int position);
     void exportList();
     void timer_no_answerTimer();
+    // "Configure Wi-Fi on several devices...": opens the roll-out dialog on the devices listed
+    // now, or brings back the one already open.
+    void configureWifiOnSeveral();
 
     // Operations of the window.
     void readAnnouncement(const std::string& sender, const std::string& text, int interfaceIndex);
@@ -81,6 +89,7 @@ public:
     bool verdictBusy() const { return verdict_busy; }
     int infoIndex() const { return info_index; }
     const std::string& writeTarget() const { return write_target; }
+    const WifiRollout& rollout() const { return *rollout_; }
     DeviceListModel* listModel() const;
 
 protected:
@@ -106,6 +115,10 @@ private:
     void sendWrite(const WebServer& device);
     void handleErrorVerdict();
     void handleSuccessVerdict();
+    void createRollout();
+    void rolloutStarted();
+    void rolloutFinished();
+    void rolloutDeviceSaved(const std::string& ip);
 
     // Widgets, under their laid-out names (also their objectNames).
     QFrame* panel_top;
@@ -118,9 +131,12 @@ private:
     QAction* MenuItem2; // "Copy address"
     QAction* MenuItem3; // "Copy device details"
     QAction* MenuItem4; // "Export list..."
+    QAction* MenuItem5; // "Configure Wi-Fi on several devices..."
     QTimer* timer_no_answer;
     QTimer* timer_refresh;
     UdpEndpoint* server;
+    WifiRollout* rollout_;
+    QPointer<WifiRolloutDialog> rolloutDialog_; // while open
 
     DeviceRegistry& servers;
     Options options_;

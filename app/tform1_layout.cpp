@@ -51,6 +51,7 @@ TForm1::TForm1(DeviceRegistry& registry, Options options, QWidget* parent)
 
     server = new UdpEndpoint(options_.endpoint, this);
     server->setObjectName(QStringLiteral("server"));
+    createRollout();
 
     connectHandlers();
     setTabOrder();
@@ -93,6 +94,9 @@ void TForm1::createListMenu()
     MenuItem3 =
         addItem("MenuItem3", "Copy device details", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     MenuItem4 = addItem("MenuItem4", "Export list...", QKeySequence(Qt::CTRL | Qt::Key_E));
+    PopupMenu1->addSeparator();
+    MenuItem5 = PopupMenu1->addAction(QStringLiteral("Configure Wi-Fi on several devices..."));
+    MenuItem5->setObjectName(QStringLiteral("MenuItem5"));
 }
 
 void TForm1::createPopover()

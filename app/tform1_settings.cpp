@@ -7,6 +7,7 @@
 #include "app/scope_guards.h"
 #include "app/settings_panel.h"
 #include "app/text_conversion.h"
+#include "app/wifi_rollout.h"
 #include "config/scramble.h"
 #include "config/write_set.h"
 #include "devices/panel_state.h"
@@ -98,6 +99,10 @@ bool TForm1::validateSettings()
 
 void TForm1::b_saveClick()
 {
+    // Its button is off meanwhile; no other way in may start a write whose verdict the
+    // roll-out would take.
+    if (rollout_->isRunning())
+        return;
     const WebServer* selected = selectedRecord();
     if (selected == nullptr) {
         MessageDialog(QStringLiteral("No device selected"), DialogKind::Warning);

@@ -28,6 +28,7 @@ void WifiRollout::start(std::vector<WebServer> devices, WifiValues values,
         Q_EMIT finished();
         return;
     }
+    Q_EMIT started();
     beginDevice();
 }
 

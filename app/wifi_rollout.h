@@ -63,6 +63,7 @@ public:
     bool takeVerdict(const std::string& sender, const std::string& text);
 
 Q_SIGNALS:
+    void started();
     void deviceStarted(int index);
     void deviceFinished(int index, const nimbrel::RolloutResult& result);
     // "Success" from a device: it restarts, so the list drops it until it announces itself again.

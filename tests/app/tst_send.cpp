@@ -63,30 +63,6 @@ void flush(FormFixture& f)
     f.announce(*marker, announcement("MARKER"));
 }
 
-// The six datagrams of one write, in the order they arrived; a seventh would be a fault.
-std::vector<Received> receiveWrite(FormFixture& f)
-{
-    std::vector<Received> sent;
-    while (sent.size() < kWriteMessageCount) {
-        auto datagram = f.broadcasts.receive(2000);
-        if (!datagram)
-            break;
-        sent.push_back(*datagram);
-    }
-    for (const Received& extra : f.broadcasts.receiveFor(50))
-        sent.push_back(extra);
-    return sent;
-}
-
-// What a write carried once unscrambled, one text per message.
-QStringList unscrambled(const std::vector<Received>& sent, const std::string& key)
-{
-    QStringList texts;
-    for (const Received& datagram : sent)
-        texts << QString::fromStdString(scramble_text(datagram.bytes, key));
-    return texts;
-}
-
 const std::string kOfficeSettings =
     "no;Office;wpa;office-key;no;10.1.0.5;255.255.0.0;10.1.0.1;no;172.16.0.5;255.255.255.0;"
     "172.16.0.1;";
@@ -222,7 +198,7 @@ void SendTest::sixMessages_inOrder_scrambled_paced()
     QVERIFY(dialogs.shown.isEmpty());
     QCOMPARE(w.writeTarget(), std::string("127.0.0.3"));
 
-    const std::vector<Received> sent = receiveWrite(f);
+    const std::vector<Received> sent = f.receiveWrite();
     QCOMPARE(sent.size(), std::size_t(6));
 
     const WriteSettings expected{.target = "127.0.0.3",
@@ -266,7 +242,7 @@ void SendTest::emptyPassword_sendsUnscrambled()
     f.clickRow(0);
     QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     std::vector<std::string> sent;
-    for (const Received& datagram : receiveWrite(f))
+    for (const Received& datagram : f.receiveWrite())
         sent.push_back(datagram.bytes);
     QCOMPARE(sent.size(), std::size_t(6));
     QCOMPARE(sent[0], std::string("127.0.0.3\ncreate_file\n/Talvonex/CONFIG_NET.TXT\n[AP] Yes\n"
@@ -486,7 +462,7 @@ void SendTest::sixMessages_literalFiles()
     DialogRecorder dialogs;
     QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     QCOMPARE(dialogs.shown, QList<ShownDialog>{});
-    const std::vector<Received> sent = receiveWrite(f);
+    const std::vector<Received> sent = f.receiveWrite();
     QCOMPARE(unscrambled(sent, adminPassword.toStdString()), expected);
     if (adminPassword.isEmpty()) // nothing to scramble with: the files travel as they are
         for (std::size_t i = 0; i < sent.size(); ++i)
@@ -503,7 +479,7 @@ void SendTest::scrambledOnTheWire_literalBytes()
     f.clickRow(0);
     QTest::keyClicks(child<QLineEdit>(*f.form, "edit_admin_pass"), QStringLiteral("k3y"));
     QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
-    const std::vector<Received> sent = receiveWrite(f);
+    const std::vector<Received> sent = f.receiveWrite();
     QCOMPARE(sent.size(), kWriteMessageCount);
     // The marker "127.0.0.3\ncreate_file\n/Talvonex/actualizado\n", each byte exclusive-or the
     // byte of "k3y" at its position modulo 3.
@@ -544,7 +520,7 @@ void SendTest::strayGesture_writesTheSelectedDevicesOwnSettings()
     DialogRecorder dialogs;
     QTest::mouseClick(child<QPushButton>(*f.form, "b_save"), Qt::LeftButton);
     QCOMPARE(dialogs.shown, QList<ShownDialog>{});
-    QCOMPARE(unscrambled(receiveWrite(f), "k3y"), kQuorixClientStaticEthernet);
+    QCOMPARE(unscrambled(f.receiveWrite(), "k3y"), kQuorixClientStaticEthernet);
     QCOMPARE(f.form->writeTarget(), std::string("127.0.0.3"));
     QCOMPARE(f.servers.find("127.0.0.4")->w_ssid, std::string("Warehouse"));
     f.form->close();

@@ -4,10 +4,13 @@
 
 #include "app/device_list_view.h"
 #include "app/tform1.h"
+#include "config/scramble.h"
+#include "config/write_set.h"
 #include "loopback_peer.h"
 #include "window_driver.h"
 #include "window_widgets.h"
 
+#include <QStringList>
 #include <QTest>
 
 #include <memory>
@@ -43,6 +46,21 @@ struct FormFixture {
         QTRY_VERIFY(servers.count() > before);
     }
 
+    // The six datagrams of one write, in the order they arrived; a seventh would be a fault.
+    std::vector<Received> receiveWrite()
+    {
+        std::vector<Received> sent;
+        while (sent.size() < kWriteMessageCount) {
+            auto datagram = broadcasts.receive(2000);
+            if (!datagram)
+                break;
+            sent.push_back(*datagram);
+        }
+        for (const Received& extra : broadcasts.receiveFor(50))
+            sent.push_back(extra);
+        return sent;
+    }
+
     WindowDriver user() { return WindowDriver(*form); }
     void clickRow(int row) { user().clickRow(row); }
 
@@ -51,6 +69,15 @@ struct FormFixture {
     DeviceRegistry servers;
     std::unique_ptr<TForm1> form;
 };
+
+// What a write carried once unscrambled, one text per message.
+inline QStringList unscrambled(const std::vector<Received>& sent, const std::string& key)
+{
+    QStringList texts;
+    for (const Received& datagram : sent)
+        texts << QString::fromStdString(scramble_text(datagram.bytes, key));
+    return texts;
+}
 
 // An 18-part announcement.
 inline std::string

@@ -38,14 +38,14 @@ void WindowDriver::search()
     QTest::mouseClick(child<QPushButton>(window_, "button_refresh"), Qt::LeftButton);
 }
 
-void WindowDriver::clearList()
+void WindowDriver::chooseFromListMenu(const char* entry)
 {
     ListGestures list(child<DeviceListView>(window_, "list"));
     QMenu* menu = list.rightClick(list.emptyPart());
     if (menu == nullptr || !QTest::qWaitFor([menu] { return menu->isVisible(); }))
         throw std::runtime_error("the list's context menu did not open");
     QTest::mouseClick(menu, Qt::LeftButton, {},
-                      menu->actionGeometry(child<QAction>(window_, "MenuItem1")).center());
+                      menu->actionGeometry(child<QAction>(window_, entry)).center());
 }
 
 } // namespace nimbrel::testing

@@ -19,8 +19,10 @@ public:
     // Pointer onto the row's information button, then a click on it.
     void openPopover(int row);
     void search();
+    // The list's context menu, opened below the rows, then the entry of that objectName.
+    void chooseFromListMenu(const char* entry);
     // The list's context menu, then its "Clear list".
-    void clearList();
+    void clearList() { chooseFromListMenu("MenuItem1"); }
 
 private:
     TForm1& window_;
