@@ -5,7 +5,7 @@
 // queue below a limit, so the kernel never drops a datagram and every one sent is one the window
 // sees.
 
-#include "lan_sender.h"
+#include "lan_namespace.h"
 
 #include <atomic>
 #include <chrono>
