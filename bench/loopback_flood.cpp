@@ -1,6 +1,7 @@
 #include "loopback_flood.h"
 
 #include "figures.h"
+#include "send_loop.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -30,16 +31,14 @@ long long flood(const std::vector<int>& senders, const std::vector<std::string>&
         batch[i].msg_hdr.msg_iov = &parts[i];
         batch[i].msg_hdr.msg_iovlen = 1;
     }
-    const double deadline = realtimeMs() + maxMs;
-    long long sent = 0;
-    for (std::size_t round = 0; sent < count && realtimeMs() < deadline; ++round) {
-        const auto size = static_cast<unsigned>(std::min<long long>(kBatch, count - sent));
-        const int done = ::sendmmsg(senders[round % senders.size()], batch.data(), size, 0);
-        if (done < 0)
-            break;
-        sent += done;
-    }
-    return sent;
+    std::size_t round = 0;
+    const testing::SendOutcome outcome = testing::sendBounded(
+        {count, testing::SteadyClock::now() + std::chrono::milliseconds(maxMs)},
+        [&](long long, long long atMost) -> long long {
+            const auto size = static_cast<unsigned>(std::min<long long>(kBatch, atMost));
+            return ::sendmmsg(senders[round++ % senders.size()], batch.data(), size, 0);
+        });
+    return outcome.done;
 }
 
 Reception receiveUntilQuiet(int fd, const std::atomic<bool>& senderDone, int quietMs, int maxMs)

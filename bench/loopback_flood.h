@@ -24,7 +24,7 @@ struct Reception {
 };
 
 // Sends the texts in turn to 127.0.0.1:port, each batch from the next of the senders, `count`
-// datagrams or until maxMs has passed; returns how many were sent.
+// datagrams or until maxMs has passed (the test kit's send loop); returns how many were sent.
 long long flood(const std::vector<int>& senders, const std::vector<std::string>& texts,
                 std::uint16_t port, long long count, int maxMs);
 

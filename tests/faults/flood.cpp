@@ -1,5 +1,6 @@
 #include "flood.h"
 
+#include "send_loop.h"
 #include "virtual_lan.h"
 
 #include <pthread.h>
@@ -9,7 +10,6 @@ namespace nimbrel::testing {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr std::uint16_t kWindowPort = 12340;
@@ -54,35 +54,43 @@ void Flood::run()
     finished_ = true;
 }
 
+void Flood::waitForQueueRoom(Clock::time_point deadline) const
+{
+    for (;;) {
+        const auto socket = udpSocketState(kWindowPort);
+        if (!socket || socket->receiveQueueBytes <= limits_.maxQueuedBytes || stop_ ||
+            Clock::now() >= deadline)
+            return;
+        std::this_thread::sleep_for(200us);
+    }
+}
+
 bool Flood::sendPhase(const FloodPhase& phase, Clock::time_point deadline)
 {
     const auto start = Clock::now();
-    bool complete = true;
-    std::size_t sends = 0;
-    for (std::size_t i = 0; i < phase.size() && complete; ++i) {
-        for (int copy = 0; copy < phase[i].repeat; ++copy, ++sends) {
-            if (stop_ || Clock::now() >= deadline) {
-                complete = false;
-                break;
+    long long copies = 0;
+    for (const FloodDatagram& datagram : phase)
+        copies += datagram.repeat;
+    std::size_t item = 0;
+    int copy = 0;
+    const SendOutcome outcome =
+        sendBounded({copies, deadline, &stop_}, [&](long long next, long long) -> long long {
+            if (next % kQueueCheckEvery == 0)
+                waitForQueueRoom(deadline);
+            while (copy >= phase[item].repeat) {
+                ++item;
+                copy = 0;
             }
-            if (sends % kQueueCheckEvery == 0) {
-                for (;;) {
-                    const auto socket = udpSocketState(kWindowPort);
-                    if (!socket || socket->receiveQueueBytes <= limits_.maxQueuedBytes || stop_ ||
-                        Clock::now() >= deadline)
-                        break;
-                    std::this_thread::sleep_for(200us);
-                }
-            }
-            if (sender_.send(phase[i].bytes, phase[i].from))
+            ++copy;
+            if (sender_.send(phase[item].bytes, phase[item].from))
                 ++sent_;
             else
                 ++refused_;
-        }
-    }
+            return 1;
+        });
     sendingUs_ +=
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-    return complete;
+    return outcome.complete;
 }
 
 } // namespace nimbrel::testing

@@ -1,10 +1,11 @@
 #pragma once
 // A flood of datagrams into the window from one LAN of the virtual LAN, sent by a thread of its
 // own in phases: each phase after the first waits until the test releases it. Bounded in count
-// (the phases given) and in time. The sender keeps the window's socket queue below a limit, so
-// the kernel never drops a datagram and every one sent is one the window sees.
+// (the phases given) and in time by the test kit's send loop. The sender keeps the window's socket
+// queue below a limit, so the kernel never drops a datagram and every one sent is one the window
+// sees.
 
-#include "lan_sender.h"
+#include "lan_namespace.h"
 
 #include <atomic>
 #include <chrono>
@@ -47,7 +48,10 @@ public:
 
 private:
     void run();
-    bool sendPhase(const FloodPhase& phase, std::chrono::steady_clock::time_point deadline);
+    using Clock = std::chrono::steady_clock;
+    bool sendPhase(const FloodPhase& phase, Clock::time_point deadline);
+    // Holds back while the window's socket queue is over its limit.
+    void waitForQueueRoom(Clock::time_point deadline) const;
 
     LanSender sender_;
     std::vector<FloodPhase> phases_;

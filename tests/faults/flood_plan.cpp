@@ -1,6 +1,6 @@
 #include "flood_plan.h"
 
-#include "namespace_tools.h"
+#include "lan_namespace.h"
 
 #include <algorithm>
 #include <random>

@@ -4,7 +4,7 @@
 #include "app/device_list_model.h"
 #include "app/info_popover.h"
 #include "fault_window.h"
-#include "lan_sender.h"
+#include "lan_namespace.h"
 
 #include <QLineEdit>
 #include <QTableView>

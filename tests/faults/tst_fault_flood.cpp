@@ -9,8 +9,7 @@
 #include "event_loop.h"
 #include "fault_window.h"
 #include "flood_plan.h"
-#include "lan_sender.h"
-#include "namespace_tools.h"
+#include "lan_namespace.h"
 #include "stall_watch.h"
 #include "virtual_lan.h"
 

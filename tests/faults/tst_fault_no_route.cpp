@@ -6,8 +6,7 @@
 #include "app/switch_widget.h"
 #include "dialog_recorder.h"
 #include "fault_window.h"
-#include "lan_sender.h"
-#include "namespace_tools.h"
+#include "lan_namespace.h"
 
 #include <QComboBox>
 #include <QLineEdit>

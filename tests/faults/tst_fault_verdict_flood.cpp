@@ -8,8 +8,7 @@
 #include "event_loop.h"
 #include "fault_window.h"
 #include "flood.h"
-#include "lan_sender.h"
-#include "namespace_tools.h"
+#include "lan_namespace.h"
 #include "virtual_lan.h"
 
 #include <QPushButton>

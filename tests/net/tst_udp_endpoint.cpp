@@ -2,6 +2,7 @@
 // tests can leave the machine, and none touches the device port.
 
 #include "net/udp_endpoint.h"
+#include "send_loop.h"
 #include "udp_socket.h"
 
 #include <QByteArray>
@@ -114,12 +115,12 @@ private:
     void run(std::uint16_t port)
     {
         const PlainSocket socket("127.0.0.2");
-        const auto deadline = std::chrono::steady_clock::now() + 15s;
-        for (int i = 0; i < 100000 && !stop_ && std::chrono::steady_clock::now() < deadline; ++i) {
+        sendBounded({100000, SteadyClock::now() + 15s, &stop_}, [&](long long i, long long) {
             if (socket.sendTo("flood " + QByteArray::number(i), port))
                 ++sent_;
             std::this_thread::sleep_for(200us);
-        }
+            return 1LL;
+        });
     }
 
     std::atomic<bool> stop_{false};

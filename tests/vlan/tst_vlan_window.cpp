@@ -9,7 +9,8 @@
 #include "app/tform1.h"
 #include "config/write_set.h"
 #include "dialog_recorder.h"
-#include "namespace_tools.h"
+#include "lan_simulator.h"
+#include "virtual_lan.h"
 #include "window_driver.h"
 #include "window_widgets.h"
 
