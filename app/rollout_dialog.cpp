@@ -281,11 +281,19 @@ void WifiRolloutDialog::reject()
 void WifiRolloutDialog::setRunning(bool running)
 {
     // What the roll-out was started with stays as it was until it ends, and it runs only once.
+    // The rows stay enabled, so the results can be scrolled and read; only their boxes lock.
+    const bool editable = !running && !done_;
     for (QWidget* input :
-         std::initializer_list<QWidget*>{e_rollout_filter, tv_rollout_devices, e_rollout_ssid,
-                                         cb_rollout_enc, e_rollout_pass, e_rollout_admin_pass})
-        input->setEnabled(!running && !done_);
-    b_rollout_start->setEnabled(!running && !done_);
+         std::initializer_list<QWidget*>{e_rollout_filter, e_rollout_ssid, cb_rollout_enc,
+                                         e_rollout_pass, e_rollout_admin_pass})
+        input->setEnabled(editable);
+    for (int row = 0; row < tv_rollout_devices->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = tv_rollout_devices->topLevelItem(row);
+        if (item->data(DeviceColumn, Qt::CheckStateRole).isValid())
+            item->setFlags(editable ? item->flags() | Qt::ItemIsUserCheckable
+                                    : item->flags() & ~Qt::ItemIsUserCheckable);
+    }
+    b_rollout_start->setEnabled(editable);
     b_rollout_cancel->setEnabled(running);
     b_rollout_close->setEnabled(!running);
     b_rollout_copy->setEnabled(done_);

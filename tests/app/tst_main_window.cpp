@@ -42,6 +42,8 @@ private Q_SLOTS:
     void errorBox_fullStopRule();
     void errorBox_sendFailureIsShownAndProgramGoesOn();
     void messageDialog_realBoxHasCaptionIconAndOneOkButton();
+    void messageDialog_realQuestionAnswersTheButtonPressed_data();
+    void messageDialog_realQuestionAnswersTheButtonPressed();
     void bindConflict_secondCopyFailsFirstUndisturbed();
     void bindConflict_oneBoxForAsLongAsItIsOpenAndNothingSent();
     void cleanup();
@@ -407,6 +409,39 @@ void MainWindowTest::messageDialog_realBoxHasCaptionIconAndOneOkButton()
     QCOMPARE(dialogCaption(DialogKind::Error), QStringLiteral("Error"));
     QCOMPARE(dialogCaption(DialogKind::Information), QStringLiteral("Information"));
     QCOMPARE(dialogCaption(DialogKind::Confirmation), QStringLiteral("Confirm"));
+}
+
+void MainWindowTest::messageDialog_realQuestionAnswersTheButtonPressed_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<DialogAnswer>("answer");
+    QTest::newRow("OK clicked") << int(QMessageBox::Ok) << DialogAnswer::Ok;
+    QTest::newRow("Cancel clicked") << int(QMessageBox::Cancel) << DialogAnswer::Cancel;
+    // Return presses the default button, which for a question that sends is Cancel.
+    QTest::newRow("Return pressed") << int(Qt::Key_Return) << DialogAnswer::Cancel;
+    QTest::newRow("Escape pressed") << int(Qt::Key_Escape) << DialogAnswer::Cancel;
+}
+
+void MainWindowTest::messageDialog_realQuestionAnswersTheButtonPressed()
+{
+    QFETCH(int, key);
+    QFETCH(DialogAnswer, answer);
+    QStringList buttons;
+    QTimer::singleShot(50, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        if (key == QMessageBox::Ok || key == QMessageBox::Cancel)
+            QTest::mouseClick(box->button(QMessageBox::StandardButton(key)), Qt::LeftButton);
+        else
+            QTest::keyClick(box, Qt::Key(key));
+    });
+    const DialogAnswer given = MessageDialog(QStringLiteral("Put 2 device(s) on ...?"),
+                                             DialogKind::Confirmation, DialogButtons::OkCancel);
+    QCOMPARE(given, answer);
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{"Cancel", "OK"}));
 }
 
 void MainWindowTest::bindConflict_secondCopyFailsFirstUndisturbed()
