@@ -63,6 +63,8 @@ WifiRolloutDialog::WifiRolloutDialog(const DeviceRegistry& servers, WifiRollout&
     connectSignals();
     updateWarning();
     setRunning(false);
+    // What every roll-out needs typed first; the filter is there for large sites.
+    e_rollout_ssid->setFocus(Qt::OtherFocusReason);
 }
 
 void WifiRolloutDialog::createWidgets()
@@ -77,8 +79,10 @@ void WifiRolloutDialog::createWidgets()
     tv_rollout_devices->setUniformRowHeights(true);
     tv_rollout_devices->setHeaderLabels(
         {QStringLiteral("Device"), QStringLiteral("Note"), QStringLiteral("Result")});
+    // The result column takes what is left, and the longest results (a check's message) fit.
     tv_rollout_devices->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tv_rollout_devices->header()->setStretchLastSection(true);
+    tv_rollout_devices->header()->setMinimumSectionSize(60);
 
     l_rollout_warning = make<QLabel>(this, "l_rollout_warning");
     l_rollout_warning->setWordWrap(true);
@@ -133,7 +137,7 @@ void WifiRolloutDialog::layOut()
     column->addWidget(l_rollout_progress);
     column->addWidget(l_rollout_summary);
     column->addLayout(buttons);
-    resize(640, 560);
+    resize(900, 560);
 }
 
 void WifiRolloutDialog::fillDevices(const DeviceRegistry& servers)
@@ -148,8 +152,7 @@ void WifiRolloutDialog::fillDevices(const DeviceRegistry& servers)
             item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));
             item->setData(DeviceColumn, Qt::CheckStateRole, QVariant());
         } else if (is_access_point(device)) {
-            item->setText(NoteColumn,
-                          QStringLiteral("Access point: checking it turns the access point off"));
+            item->setText(NoteColumn, QStringLiteral("Access point: checking it turns it off"));
             item->setCheckState(DeviceColumn, Qt::Unchecked);
         } else {
             item->setCheckState(DeviceColumn, Qt::Checked);

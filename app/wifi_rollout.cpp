@@ -10,6 +10,9 @@ WifiRollout::WifiRollout(RolloutTransport transport, RolloutTimings timings, QOb
     : QObject(parent), transport_(std::move(transport)), timings_(timings)
 {
     timer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early, and the device needs the whole pause to store
+    // each file.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &WifiRollout::onTimeout);
 }
 

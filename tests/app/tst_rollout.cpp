@@ -165,9 +165,8 @@ void RolloutTest::dialog_listsTheDevicesCheckedAsTheyCanBeWritten()
     QCOMPARE(column(tree, 0), (QStringList{"127.0.0.3 (QUORIX)", "127.0.0.4 (QUORIX)",
                                            "127.0.0.5 (Outdated firmware)"}));
     QCOMPARE(checks(tree), (QList<int>{Qt::Checked, Qt::Unchecked, -1}));
-    QCOMPARE(column(tree, 1),
-             (QStringList{"", "Access point: checking it turns the access point off",
-                          "Older firmware: cannot be read"}));
+    QCOMPARE(column(tree, 1), (QStringList{"", "Access point: checking it turns it off",
+                                           "Older firmware: cannot be read"}));
     QVERIFY(!(tree->topLevelItem(2)->flags() & Qt::ItemIsEnabled));
 
     // Checking the access point by mouse, and the filter hides what it does not match.

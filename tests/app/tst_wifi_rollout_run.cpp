@@ -5,6 +5,7 @@
 #include "app/wifi_rollout.h"
 #include "config/scramble.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,6 +21,7 @@ struct Sent {
     std::string kind; // "request" or "write"
     std::string to;   // the device asked, or the interface index written through
     std::string bytes;
+    qint64 atNs = 0;
 };
 
 // A device at the address, with an announcement's settings.
@@ -45,13 +47,15 @@ public:
                        onSend("write", std::to_string(interfaceIndex), bytes);
                    }},
                   timings)
-    {}
+    {
+        clock.start();
+    }
 
     void onSend(const std::string& kind, const std::string& to, const std::string& bytes)
     {
         if (failSends)
             throw std::runtime_error("Network is unreachable");
-        sent.push_back({kind, to, bytes});
+        sent.push_back({kind, to, bytes, clock.nsecsElapsed()});
     }
 
     std::vector<std::string> kinds() const
@@ -75,6 +79,7 @@ public:
     }
 
     static constexpr const char* kSettingsRequestText = "get_network";
+    QElapsedTimer clock;
     std::vector<Sent> sent;
     bool failSends = false;
     WifiRollout rollout;
@@ -93,6 +98,7 @@ class WifiRolloutRunTest : public QObject {
 private Q_SLOTS:
     void twoDevices_eachAskedWrittenAndSavedInTurn();
     void answers_takenOnlyFromTheDeviceWorkedOn();
+    void pacing_neverShorterThanThePause();
     void timeouts_endTheDeviceAndTheNextBegins();
     void verdict_errorWinsAndIsActedOnOnce();
     void failedCheck_writesNothingAndGoesOn();
@@ -160,6 +166,25 @@ void WifiRolloutRunTest::answers_takenOnlyFromTheDeviceWorkedOn()
     QCOMPARE(run.rollout.currentDevice(), 0);
     QVERIFY(run.rollout.takeVerdict("10.101.0.1", "Success"));
     QCOMPARE(run.rollout.currentDevice(), 1);
+}
+
+void WifiRolloutRunTest::pacing_neverShorterThanThePause()
+{
+    // The device needs the whole pause to store each file: a timer allowed to fire early (as
+    // coarse timers are, by up to 5 %) would cut it short.
+    constexpr int kPauseMs = 200; // as the window paces
+    Run run({2000, kPauseMs, 2000});
+    run.rollout.start({device("10.101.0.1")}, {"Office", 0, ""}, kKey);
+    QVERIFY(run.rollout.takeSettingsReply("10.101.0.1", kReply));
+    QVERIFY(run.reach(WifiRollout::Phase::AwaitingVerdict));
+    QCOMPARE(run.writes(), 6);
+    for (std::size_t i = 2; i < run.sent.size(); ++i) {
+        const qint64 gapNs = run.sent[i].atNs - run.sent[i - 1].atNs;
+        QVERIFY2(
+            gapNs >= kPauseMs * 1000000LL,
+            qPrintable(
+                QStringLiteral("message %1 followed after %2 ms").arg(i).arg(double(gapNs) / 1e6)));
+    }
 }
 
 void WifiRolloutRunTest::timeouts_endTheDeviceAndTheNextBegins()
