@@ -100,6 +100,17 @@ struct Rig {
         QTest::mouseClick(child<QPushButton>(*dialog, "b_rollout_start"), Qt::LeftButton);
     }
 
+    // The dialog on the devices as they are checked when it opens, filled in and started.
+    WifiRolloutDialog* openFilledAndStarted()
+    {
+        WifiRolloutDialog* dialog = open();
+        if (dialog != nullptr) {
+            fillIn(dialog);
+            start(dialog);
+        }
+        return dialog;
+    }
+
     // The device is asked for its settings and answers with these.
     static void answerRequest(LoopbackPeer& device, const std::string& settings, std::uint16_t port)
     {
@@ -188,10 +199,8 @@ void RolloutTest::rollout_writesEachDeviceItsOwnSettingsWithTheNewNetwork()
     LoopbackPeer& a = rig.add("127.0.0.3", kClientSettings);
     LoopbackPeer& b = rig.add("127.0.0.4", kClientSettings);
     DialogRecorder dialogs;
-    WifiRolloutDialog* dialog = rig.open();
+    WifiRolloutDialog* dialog = rig.openFilledAndStarted();
     QVERIFY(dialog);
-    Rig::fillIn(dialog);
-    Rig::start(dialog);
     QCOMPARE(
         dialogs.shown,
         (QList<ShownDialog>{{QStringLiteral("Put 2 device(s) on the Wi-Fi network \"Office\"? "
@@ -358,10 +367,8 @@ void RolloutTest::escape_whileRunningCancelsAndTheDialogStays()
     LoopbackPeer& a = rig.add("127.0.0.3", kClientSettings);
     LoopbackPeer& b = rig.add("127.0.0.4", kClientSettings);
     DialogRecorder dialogs;
-    WifiRolloutDialog* dialog = rig.open();
+    WifiRolloutDialog* dialog = rig.openFilledAndStarted();
     QVERIFY(dialog);
-    Rig::fillIn(dialog);
-    Rig::start(dialog);
     Rig::answerRequest(a, kClientSettings, rig.f.port);
     QTRY_VERIFY(rig.f.form->rollout().phase() != WifiRollout::Phase::AwaitingSettings);
     QTest::keyClick(dialog, Qt::Key_Escape);
@@ -384,10 +391,8 @@ void RolloutTest::results_copiedAndExportedWithoutPasswords()
     Rig rig;
     rig.add("127.0.0.3", kClientSettings);
     DialogRecorder dialogs;
-    WifiRolloutDialog* dialog = rig.open();
+    WifiRolloutDialog* dialog = rig.openFilledAndStarted();
     QVERIFY(dialog);
-    Rig::fillIn(dialog);
-    Rig::start(dialog);
     // No answer to the request: the roll-out ends after its wait.
     QTRY_VERIFY_WITH_TIMEOUT(!rig.f.form->rollout().isRunning(), 5000);
     QTest::mouseClick(child<QPushButton>(*dialog, "b_rollout_copy"), Qt::LeftButton);
