@@ -226,6 +226,7 @@ void sendDatagram(SocketHandle socket, std::string_view bytes, std::uint32_t add
 
 std::uint32_t parseHost(const std::string& host)
 {
+    startWinsock(); // the address conversions are Winsock's too
     in_addr address{};
     if (inet_pton(AF_INET, host.c_str(), &address) != 1)
         throw NetworkError("Invalid address " + host);
@@ -234,6 +235,7 @@ std::uint32_t parseHost(const std::string& host)
 
 std::vector<BroadcastInterface> broadcastInterfaces()
 {
+    startWinsock();
     std::vector<BroadcastInterface> interfaces;
     ULONG size = 16 * 1024;
     std::vector<char> buffer;
