@@ -78,6 +78,21 @@ LPFN_WSARECVMSG recvMsgFunction(SOCKET socket)
     return function;
 }
 
+// The adapter's name as the user sees it ("Wi-Fi", "Ethernet 2"), in the system's 8-bit code page;
+// AdapterName is a GUID.
+std::string narrowName(const wchar_t* name)
+{
+    if (name == nullptr)
+        return {};
+    const int size = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return {};
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), size, nullptr, nullptr);
+    narrow.resize(static_cast<std::size_t>(size - 1));
+    return narrow;
+}
+
 int arrivalInterface(WSAMSG& message)
 {
     for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr;
@@ -263,7 +278,8 @@ std::vector<BroadcastInterface> broadcastInterfaces()
             char text[INET_ADDRSTRLEN] = {};
             const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
             inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
-            interfaces.push_back({static_cast<int>(adapter->IfIndex), adapter->AdapterName, text});
+            interfaces.push_back(
+                {static_cast<int>(adapter->IfIndex), narrowName(adapter->FriendlyName), text});
         }
     }
     return interfaces;
