@@ -12,8 +12,11 @@ add_custom_command(OUTPUT ${NIMBREL_ICO}
     DEPENDS ${NIMBREL_PACKAGING_DIR}/nimbrel.svg ${NIMBREL_PACKAGING_DIR}/windows/make-ico.sh
     COMMENT "Drawing nimbrel.ico")
 configure_file(${NIMBREL_PACKAGING_DIR}/windows/nimbrel.rc.in ${CMAKE_BINARY_DIR}/nimbrel.rc @ONLY)
-set_source_files_properties(${CMAKE_BINARY_DIR}/nimbrel.rc PROPERTIES OBJECT_DEPENDS ${NIMBREL_ICO})
+# The program is defined in app/, where this directory's custom command is not seen: a target
+# of its own orders the icon first.
+add_custom_target(nimbrel_icon DEPENDS ${NIMBREL_ICO})
 target_sources(nimbrel PRIVATE ${CMAKE_BINARY_DIR}/nimbrel.rc)
+add_dependencies(nimbrel nimbrel_icon)
 # A window program: no console opens beside it.
 set_target_properties(nimbrel PROPERTIES WIN32_EXECUTABLE ON)
 
