@@ -1,31 +1,31 @@
 #include "app/search_interfaces.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netinet/in.h>
+#include "net/socket_layer.h"
 
 namespace nimbrel {
+
+namespace {
+
+// Windows Firewall asks on the first bind, and a network set as Public blocks inbound UDP for
+// every program; the installer adds an inbound rule of this name, so the hint can point at it.
+#ifdef _WIN32
+const QString firewallAdvice = QStringLiteral(
+    "Windows Firewall must let UDP port 12340 in: allow the rule \"Talvonex Nimbrel\" under "
+    "Windows Defender Firewall, Allow an app through firewall, for the network's profile (a "
+    "network set as Public blocks it).\n\n");
+#else
+const QString firewallAdvice =
+    QStringLiteral("A firewall on this computer must let UDP port 12340 in.\n\n");
+#endif
+
+} // namespace
 
 QStringList broadcastInterfaceNames()
 {
     QStringList names;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
-        return names;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        const unsigned flags = entry->ifa_flags;
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
-            continue;
-        if (!(flags & IFF_UP) || !(flags & IFF_BROADCAST) || (flags & IFF_LOOPBACK))
-            continue;
-        char text[INET_ADDRSTRLEN] = {};
-        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
-        names << QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(entry->ifa_name),
-                                               QString::fromLatin1(text));
-    }
-    freeifaddrs(list);
+    for (const os::BroadcastInterface& entry : os::broadcastInterfaces())
+        names << QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(entry.name),
+                                               QString::fromStdString(entry.address));
     return names;
 }
 
@@ -44,9 +44,8 @@ QString noAnswerHint(const std::string& broadcastAddress)
     }
     return QStringLiteral("No device has answered yet.\n\n"
                           "Devices answer only on this network segment: a router between this "
-                          "computer and the devices stops the search.\n\n"
-                          "A firewall on this computer must let UDP port 12340 in.\n\n") +
-           where;
+                          "computer and the devices stops the search.\n\n") +
+           firewallAdvice + where;
 }
 
 } // namespace nimbrel

@@ -3,6 +3,10 @@
 include(GNUInstallDirs)
 
 set(NIMBREL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+if(WIN32)
+    include(NimbrelWindowsPackaging)
+    return()
+endif()
 install(FILES ${NIMBREL_PACKAGING_DIR}/nimbrel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${NIMBREL_PACKAGING_DIR}/nimbrel.svg

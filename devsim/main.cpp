@@ -2,17 +2,13 @@
 
 #include "devsim/options.h"
 #include "devsim/simulator.h"
+#include "devsim/stop_signals.h"
 #include "devsim/udp_endpoint.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <poll.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -65,7 +61,7 @@ void serve_waiting_datagrams(UdpEndpoint& endpoint, Simulator& simulator,
     }
 }
 
-int run(const ProgramOptions& options, int signal_fd)
+int run(const ProgramOptions& options, const StopSignals& stop)
 {
     std::string error;
     auto endpoint =
@@ -79,22 +75,19 @@ int run(const ProgramOptions& options, int signal_fd)
     print_line("started with " + std::to_string(simulator.device_count()) + " devices on " +
                int_to_ip(options.bind_address) + ":" + std::to_string(options.port));
     for (;;) {
-        pollfd fds[] = {{endpoint->fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}};
-        if (poll(fds, 2, poll_timeout_ms(simulator)) < 0 && errno != EINTR) {
-            std::perror("nimbrel-devsim: poll");
+        const UdpEndpoint::Wake wake = endpoint->wait(stop, poll_timeout_ms(simulator), error);
+        if (wake == UdpEndpoint::Wake::Failed) {
+            std::fprintf(stderr, "nimbrel-devsim: %s\n", error.c_str());
             return 1;
         }
-        if (fds[1].revents & POLLIN) {
-            signalfd_siginfo info{};
-            const auto got = read(signal_fd, &info, sizeof info);
-            print_line("stopped by signal " +
-                       std::to_string(got == sizeof info ? info.ssi_signo : 0));
+        if (wake == UdpEndpoint::Wake::Stop) {
+            print_line("stopped by signal " + std::to_string(stop.take()));
             return 0;
         }
         for (const auto& event : simulator.finish_restarts(Clock::now())) {
             print_line(event);
         }
-        if (fds[0].revents & POLLIN) {
+        if (wake == UdpEndpoint::Wake::Datagram) {
             serve_waiting_datagrams(*endpoint, simulator, options.answer_delay);
         }
     }
@@ -104,13 +97,10 @@ int run(const ProgramOptions& options, int signal_fd)
 
 int main(int argc, char* argv[])
 {
-    // Blocked before anything else so that every thread inherits the mask and the signals only
-    // arrive through the signalfd.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    sigprocmask(SIG_BLOCK, &stop_signals, nullptr);
+    // Before anything else, so that no thread is started that could take a stop signal.
+    StopSignals stop;
+    std::string stop_error;
+    const bool stop_installed = stop.install(stop_error);
 
     QCoreApplication app(argc, argv);
     const ParsedCommandLine parsed = parse_command_line(QCoreApplication::arguments());
@@ -123,12 +113,9 @@ int main(int argc, char* argv[])
                      parsed.error.c_str());
         return 2;
     }
-    const int signal_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC);
-    if (signal_fd < 0) {
-        std::perror("nimbrel-devsim: signalfd");
+    if (!stop_installed) {
+        std::fprintf(stderr, "nimbrel-devsim: %s\n", stop_error.c_str());
         return 1;
     }
-    const int status = run(*parsed.options, signal_fd);
-    close(signal_fd);
-    return status;
+    return run(*parsed.options, stop);
 }

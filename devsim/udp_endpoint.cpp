@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -14,6 +15,11 @@ namespace {
 
 constexpr int buffer_bytes = 8 * 1024 * 1024;
 constexpr std::size_t batch_size = 256;
+
+int descriptor(std::intptr_t socket)
+{
+    return static_cast<int>(socket);
+}
 
 // Forcing needs CAP_NET_ADMIN; without it the size is capped by net.core.*mem_max.
 void enlarge_buffer(int fd, int force_option, int option)
@@ -98,7 +104,21 @@ std::unique_ptr<UdpEndpoint> UdpEndpoint::open(AddressValue bind_address, std::u
 
 UdpEndpoint::~UdpEndpoint()
 {
-    close(fd_);
+    close(descriptor(socket_));
+}
+
+UdpEndpoint::Wake UdpEndpoint::wait(const StopSignals& stop, int timeout_ms,
+                                    std::string& error) const
+{
+    pollfd fds[] = {{descriptor(socket_), POLLIN, 0}, {static_cast<int>(stop.handle()), POLLIN, 0}};
+    if (poll(fds, 2, timeout_ms) < 0 && errno != EINTR) {
+        error = errno_text("poll");
+        return Wake::Failed;
+    }
+    if (fds[1].revents & POLLIN) {
+        return Wake::Stop;
+    }
+    return (fds[0].revents & POLLIN) ? Wake::Datagram : Wake::Timeout;
 }
 
 bool UdpEndpoint::receive(ReceivedDatagram& datagram)
@@ -113,7 +133,7 @@ bool UdpEndpoint::receive(ReceivedDatagram& datagram)
     msg.msg_iovlen = 1;
     msg.msg_control = control;
     msg.msg_controllen = sizeof control;
-    const ssize_t size = recvmsg(fd_, &msg, MSG_DONTWAIT);
+    const ssize_t size = recvmsg(descriptor(socket_), &msg, MSG_DONTWAIT);
     if (size < 0) {
         return false;
     }
@@ -156,8 +176,8 @@ std::size_t UdpEndpoint::send_batch(const Reply* replies, std::size_t count, std
     std::size_t failed = 0;
     std::size_t done = 0;
     while (done < count) {
-        const int sent =
-            sendmmsg(fd_, headers.data() + done, static_cast<unsigned>(count - done), 0);
+        const int sent = sendmmsg(descriptor(socket_), headers.data() + done,
+                                  static_cast<unsigned>(count - done), 0);
         if (sent > 0) {
             done += static_cast<std::size_t>(sent);
             continue;

@@ -1,8 +1,10 @@
 #pragma once
 // The simulator's one UDP socket. Every device answers through it: IP_PKTINFO tells which address
 // a datagram was sent to, and sets each reply's source to the answering device's address.
+// udp_endpoint.cpp implements it with POSIX sockets, udp_endpoint_winsock.cpp with Winsock.
 
 #include "devsim/simulator.h"
+#include "devsim/stop_signals.h"
 
 #include <chrono>
 #include <cstdint>
@@ -31,7 +33,10 @@ public:
     UdpEndpoint(const UdpEndpoint&) = delete;
     UdpEndpoint& operator=(const UdpEndpoint&) = delete;
 
-    int fd() const { return fd_; }
+    enum class Wake { Datagram, Stop, Timeout, Failed };
+    // Waits until a datagram is waiting or a stop signal has come, at most timeout_ms (-1: no
+    // limit). A stop signal wins over a datagram. Failed sets error to "<call>: <reason>".
+    Wake wait(const StopSignals& stop, int timeout_ms, std::string& error) const;
 
     // Takes one waiting datagram without blocking; false when none is waiting.
     bool receive(ReceivedDatagram& datagram);
@@ -42,11 +47,12 @@ public:
                      std::string& error);
 
 private:
-    explicit UdpEndpoint(int fd) : fd_(fd), buffer_(65536) {}
+    explicit UdpEndpoint(std::intptr_t socket) : socket_(socket), buffer_(65536) {}
     std::size_t send_batch(const Reply* replies, std::size_t count, std::string& error);
 
-    int fd_;
-    std::vector<char> buffer_; // one datagram of the largest size UDP allows
+    std::intptr_t socket_;        // a descriptor, or a SOCKET on Windows
+    std::intptr_t readable_ = -1; // Windows: the event the socket signals when a datagram waits
+    std::vector<char> buffer_;    // one datagram of the largest size UDP allows
 };
 
 } // namespace nimbrel::devsim

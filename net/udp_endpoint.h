@@ -7,6 +7,7 @@
 
 #include "net/datagram_queue.h"
 #include "net/protocol.h"
+#include "net/socket_layer.h"
 
 #include <QObject>
 
@@ -16,19 +17,10 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
 
-class QSocketNotifier;
-
 namespace nimbrel {
-
-// A failure the platform reported, with its text.
-class NetworkError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct EndpointConfig {
     std::string bind_address = "0.0.0.0";
@@ -63,7 +55,7 @@ public:
     // queued. No handler runs once this has returned, and nothing received before it is handled
     // after a later activate().
     void stop();
-    bool isActive() const { return socket_ >= 0; }
+    bool isActive() const { return socket_ != os::kNoSocket; }
 
     // One datagram to host:port. Throws NetworkError with the platform's text.
     void send(const std::string& text, const std::string& host, std::uint16_t port);
@@ -83,10 +75,8 @@ public:
     EndpointCounters counters() const;
 
 private:
-    struct ReceiveBuffers;
-
     void receiveLoop();
-    void drainSocket(ReceiveBuffers& buffers);
+    void drainSocket(os::DatagramReader& reader);
     void wakeOwner();
     void onWake();
     void handleQueued();
@@ -95,16 +85,16 @@ private:
 
     EndpointConfig config_;
     Handler handler_;
-    int socket_ = -1;
+    os::SocketHandle socket_ = os::kNoSocket;
     std::thread receiver_;
     std::atomic<bool> stopping_{false};
     DatagramQueue queue_;
-    // Two event descriptors, so neither side waits on the other's locks or on Qt's: the owner's
-    // thread sleeps in its event loop until wake_fd_ is written, the receiving thread in poll()
-    // until a datagram or stop_fd_ arrives.
-    int wake_fd_ = -1;
-    int stop_fd_ = -1;
-    std::unique_ptr<QSocketNotifier> wake_;
+    // Two signals, so neither side waits on the other's locks or on Qt's: the owner's thread
+    // sleeps in its event loop until wake_signal_ is raised, the receiving thread in its wait
+    // until a datagram comes or stop_signal_ is raised.
+    os::Signal wake_signal_;
+    os::Signal stop_signal_;
+    std::unique_ptr<QObject> wake_;
     // The owner's thread is inside a handler: a wake-up from a nested event loop handles nothing.
     bool handling_ = false;
     // Taken from the queue in one go, not yet handled; the owner's thread only.
