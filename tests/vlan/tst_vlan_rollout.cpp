@@ -230,19 +230,39 @@ QString question(int devices)
         .arg(devices);
 }
 
-// Plain devices 10.101.0.1 to .count, the simulator's defaults; saved ones restart for restartMs.
-QStringList plainDevices(const QTemporaryDir& store, int count, int restartMs)
-{
-    return {"--count",     QString::number(count), "--first-address", "10.101.0.1",
-            "--files-dir", store.path(),           "--restart-ms",    QString::number(restartMs)};
-}
-
 // Searches until the window lists count devices.
 bool listAll(LanWindow& w, int count)
 {
     w.search();
     return QTest::qWaitFor([&] { return w.servers.count() == count; }, 5000);
 }
+
+// Plain devices 10.101.0.1 and up (the simulator's defaults), saved ones restarting for
+// restartMs, and the window.
+struct PlainRollout {
+    PlainRollout(int count, int restartMs)
+        : devices(count),
+          simulator(1, {"--count", QString::number(count), "--first-address", "10.101.0.1",
+                        "--files-dir", store.path(), "--restart-ms", QString::number(restartMs)})
+    {}
+
+    // All listed, the dialog opened from the menu, filled in, started and confirmed.
+    bool start()
+    {
+        if (!simulator.waitForLine("started") || !listAll(w, devices) ||
+            (dialog = openDialog(w)) == nullptr)
+            return false;
+        fillInAndStart(dialog);
+        return dialogs.shown.size() == 1 && w.form.rollout().isRunning();
+    }
+
+    int devices;
+    QTemporaryDir store;
+    Simulator simulator;
+    LanWindow w;
+    DialogRecorder dialogs;
+    WifiRolloutDialog* dialog = nullptr;
+};
 
 } // namespace
 
@@ -341,73 +361,57 @@ void VlanRolloutTest::twentyDevices_eachItsOwnResultAndFiles()
 
 void VlanRolloutTest::cancel_midway_writesNoOther()
 {
-    QTemporaryDir store;
-    Simulator simulator(1, plainDevices(store, 6, 60000));
-    QVERIFY2(simulator.waitForLine("started"), qPrintable(simulator.output()));
-    LanWindow w;
-    QVERIFY(listAll(w, 6));
-    DialogRecorder dialogs;
-    WifiRolloutDialog* dialog = openDialog(w);
-    QVERIFY(dialog);
-    fillInAndStart(dialog);
-    QCOMPARE(dialogs.shown.size(), 1);
+    PlainRollout run(6, 60000);
+    QVERIFY2(run.start(), qPrintable(run.simulator.output()));
 
     // Cancel while the third device's messages go out: it gets its whole set and its verdict
     // counts; the three after it are not even asked for their settings.
-    const WifiRollout& rollout = w.form.rollout();
+    const WifiRollout& rollout = run.w.form.rollout();
     QVERIFY(QTest::qWaitFor(
         [&] {
             return rollout.currentDevice() == 2 && rollout.phase() == WifiRollout::Phase::Writing;
         },
         10000));
-    QTest::mouseClick(child<QPushButton>(*dialog, "b_rollout_cancel"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*run.dialog, "b_rollout_cancel"), Qt::LeftButton);
     QVERIFY(rollout.isRunning());
     QVERIFY(QTest::qWaitFor([&] { return !rollout.isRunning(); }, 10000));
 
-    auto* tree = child<QTreeWidget>(*dialog, "tv_rollout_devices");
-    QCOMPARE(column(tree, 2),
+    QCOMPARE(column(child<QTreeWidget>(*run.dialog, "tv_rollout_devices"), 2),
              (QStringList{kSaved, kSaved, kSaved, kCancelled, kCancelled, kCancelled}));
-    QCOMPARE(child<QLabel>(*dialog, "l_rollout_summary")->text(),
+    QCOMPARE(child<QLabel>(*run.dialog, "l_rollout_summary")->text(),
              QStringLiteral("Done: 3 saved, 0 refused, 0 no answer, 3 not written (cancelled)"));
     for (int n = 1; n <= 6; ++n) {
-        QCOMPARE(storedFiles(store, n).size(), n <= 3 ? 6 : 0);
-        QCOMPARE(messagesFor(simulator, n), n <= 3 ? 6 : 0);
-        QCOMPARE(settingsRepliesFor(simulator, n), n <= 3 ? 1 : 0);
+        QCOMPARE(storedFiles(run.store, n).size(), n <= 3 ? 6 : 0);
+        QCOMPARE(messagesFor(run.simulator, n), n <= 3 ? 6 : 0);
+        QCOMPARE(settingsRepliesFor(run.simulator, n), n <= 3 ? 1 : 0);
     }
-    QVERIFY(child<QPushButton>(*dialog, "b_rollout_close")->isEnabled());
-    QVERIFY(!child<QPushButton>(*dialog, "b_rollout_start")->isEnabled());
+    QVERIFY(child<QPushButton>(*run.dialog, "b_rollout_close")->isEnabled());
+    QVERIFY(!child<QPushButton>(*run.dialog, "b_rollout_start")->isEnabled());
 }
 
 void VlanRolloutTest::restartedDevice_listedAgain_notWrittenTwice()
 {
-    QTemporaryDir store;
-    Simulator simulator(1, plainDevices(store, 3, 200));
-    QVERIFY2(simulator.waitForLine("started"), qPrintable(simulator.output()));
-    LanWindow w;
-    QVERIFY(listAll(w, 3));
-    DialogRecorder dialogs;
-    WifiRolloutDialog* dialog = openDialog(w);
-    QVERIFY(dialog);
-    fillInAndStart(dialog);
+    PlainRollout run(3, 200);
+    QVERIFY2(run.start(), qPrintable(run.simulator.output()));
 
     // The first device saved, restarted and back: a search lists it again while the roll-out
     // works on the others.
-    QVERIFY(simulator.waitForLine("device 10.101.0.1 is back after restart", 5000));
-    const WifiRollout& rollout = w.form.rollout();
+    QVERIFY(run.simulator.waitForLine("device 10.101.0.1 is back after restart", 5000));
+    const WifiRollout& rollout = run.w.form.rollout();
     QVERIFY(rollout.isRunning());
-    QVERIFY(!w.captions().contains(QStringLiteral("10.101.0.1 (QUORIX)")));
-    w.search();
+    QVERIFY(!run.w.captions().contains(QStringLiteral("10.101.0.1 (QUORIX)")));
+    run.w.search();
     QVERIFY(QTest::qWaitFor(
-        [&] { return w.captions().contains(QStringLiteral("10.101.0.1 (QUORIX)")); }, 5000));
+        [&] { return run.w.captions().contains(QStringLiteral("10.101.0.1 (QUORIX)")); }, 5000));
     QVERIFY(rollout.isRunning());
     QVERIFY(QTest::qWaitFor([&] { return !rollout.isRunning(); }, 10000));
 
-    QCOMPARE(column(child<QTreeWidget>(*dialog, "tv_rollout_devices"), 2),
+    QCOMPARE(column(child<QTreeWidget>(*run.dialog, "tv_rollout_devices"), 2),
              (QStringList{kSaved, kSaved, kSaved}));
     for (int n = 1; n <= 3; ++n) {
-        QCOMPARE(settingsRepliesFor(simulator, n), 1);
-        QCOMPARE(messagesFor(simulator, n), 6);
-        QCOMPARE(writesFor(simulator, n), 1);
+        QCOMPARE(settingsRepliesFor(run.simulator, n), 1);
+        QCOMPARE(messagesFor(run.simulator, n), 6);
+        QCOMPARE(writesFor(run.simulator, n), 1);
     }
 }
 
