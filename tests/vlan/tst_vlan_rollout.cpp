@@ -303,14 +303,18 @@ void VlanRolloutTest::twentyDevices_eachItsOwnResultAndFiles()
                                                  DialogButtons::OkCancel}}));
     QVERIFY(w.form.rollout().isRunning());
 
-    // Midway the window still does what it is asked: a click on a row loads its settings.
+    // Midway the window still does what it is asked: a click on a row loads its settings. Only
+    // "Send" is off.
+    auto* send = child<QPushButton>(w.form, "b_save");
     QVERIFY(QTest::qWaitFor([&] { return w.form.rollout().currentDevice() >= 8; }, 20000));
     w.clickRow(0);
     QCOMPARE(w.form.selectedIndex(), 0);
     QCOMPARE(child<QLineEdit>(w.form, "e_w_ssid")->text().toStdString(), w.servers.at(0).w_ssid);
+    QVERIFY(!send->isEnabled());
 
-    // 16 writes of about 1.05 s, two refused ones of as long, and 3 s without a settings reply.
+    // 16 writes of about 1 s, two refused ones of as long, and 3 s without a settings reply.
     QVERIFY(QTest::qWaitFor([&] { return !w.form.rollout().isRunning(); }, 60000));
+    QVERIFY(send->isEnabled());
     stalls.stop();
     std::printf("longest stall of the window's thread during the roll-out: %.1f ms\n",
                 stalls.longestStallMs());
