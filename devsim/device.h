@@ -49,6 +49,9 @@ struct DeviceInfo {
     DeviceSettings settings;
     std::string admin_password = "1234"; // 0 to 4 characters; empty: messages are unscrambled
     bool older_firmware = false;
+    // False: the device hears "get_network" and never answers it, as one busy or half broken
+    // does; it still answers searches and takes writes.
+    bool answers_get_network = true;
 };
 
 inline constexpr std::size_t max_admin_password_length = 4;

@@ -55,13 +55,18 @@ bool read_field(const QString& key, const QJsonValue& value, DeviceInfo& device,
             return read_text(value, key, *field, error);
         }
     }
-    if (key == u"older_firmware"_s) {
-        if (!value.isBool()) {
-            error = "\"older_firmware\" must be true or false";
-            return false;
+    const std::pair<QString, bool*> switches[] = {
+        {u"older_firmware"_s, &device.older_firmware},
+        {u"answers_get_network"_s, &device.answers_get_network}};
+    for (const auto& [name, field] : switches) {
+        if (key == name) {
+            if (!value.isBool()) {
+                error = "\"" + key.toStdString() + "\" must be true or false";
+                return false;
+            }
+            *field = value.toBool();
+            return true;
         }
-        device.older_firmware = value.toBool();
-        return true;
     }
     if (key == u"settings"_s) {
         return read_settings(value, device.settings, error);

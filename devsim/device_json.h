@@ -2,7 +2,7 @@
 // Devices described in a JSON file:
 // {"restart_ms":3000,"devices":[{"address":"10.1.0.5","model":"QUORIX","identifier":"TVX-1",
 //  "firmware":"2.4.1","build":"1187","user":"admin","admin_password":"1234",
-//  "older_firmware":false,"settings":{"w_ap":"no","w_ssid":"Office",...}}]}
+//  "older_firmware":false,"answers_get_network":true,"settings":{"w_ap":"no","w_ssid":"Office",...}}]}
 // Only "address" is required; unknown keys are errors so that typos do not pass silently.
 
 #include "devsim/device.h"

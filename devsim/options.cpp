@@ -44,6 +44,10 @@ struct Flags {
     QCommandLineOption older{u"older-firmware"_s,
                              u"The last K of the --count devices answer short announcements."_s,
                              u"K"_s, u"0"_s};
+    QCommandLineOption ignore_get_network{
+        u"ignore-get-network"_s,
+        u"The --count devices never answer get_network (they still answer searches and take "
+        u"writes)."_s};
     QCommandLineOption restart{u"restart-ms"_s,
                                u"Silence after a successful write (default 3000, or the "
                                u"file's restart_ms)."_s,
@@ -178,6 +182,7 @@ bool add_flag_devices(const QCommandLineParser& parser, const Flags& flags, qint
         device.address = first + static_cast<AddressValue>(i);
         device.identifier = fixed_identifier ? identifier : counted_identifier(identifier, i + 1);
         device.older_firmware = i >= count - older;
+        device.answers_get_network = !parser.isSet(flags.ignore_get_network);
         device.settings = default_settings(device.address);
         if (!apply_setting_flags(parser, flags, device.settings, error)) {
             return false;
@@ -297,15 +302,16 @@ ParsedCommandLine parse_command_line(const QStringList& arguments)
         u"\"model\": \"QUORIX\",\n"
         u"   \"identifier\": \"TVX-1\", \"firmware\": \"2.4.1\", \"build\": \"1187\", "
         u"\"user\": \"admin\",\n"
-        u"   \"admin_password\": \"1234\", \"older_firmware\": false,\n"
+        u"   \"admin_password\": \"1234\", \"older_firmware\": false, "
+        u"\"answers_get_network\": true,\n"
         u"   \"settings\": {\"w_ap\": \"no\", \"w_ssid\": \"Office\", ...}}]}\n"
         u"where only \"address\" is required. Prints one line per event on standard output. "
         u"Exit status 2 for bad arguments or a bad file."_s);
     const QCommandLineOption help = parser.addHelpOption();
     parser.addOptions({flags.bind, flags.port, flags.config, flags.count, flags.first, flags.model,
                        flags.identifier, flags.firmware, flags.build, flags.user, flags.password,
-                       flags.older, flags.restart, flags.files_dir, flags.settings, flags.setting,
-                       flags.delay, flags.share_port});
+                       flags.older, flags.ignore_get_network, flags.restart, flags.files_dir,
+                       flags.settings, flags.setting, flags.delay, flags.share_port});
     ParsedCommandLine result;
     if (!parser.parse(arguments)) {
         result.error = parser.errorText().toStdString();

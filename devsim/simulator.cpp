@@ -124,6 +124,12 @@ void Simulator::answer_get_network(const Datagram& datagram, Clock::time_point n
     if (is_silent(*device, now)) {
         return;
     }
+    if (!device->info.answers_get_network) {
+        result.events.push_back("ignored get_network from " +
+                                endpoint_text(datagram.sender, datagram.sender_port) + " for " +
+                                device->address_text + " (set not to answer it)");
+        return;
+    }
     result.replies.push_back({device->info.address, datagram.sender, datagram.sender_port,
                               settings_reply_text(device->info.settings)});
     result.events.push_back("answered get_network from " +

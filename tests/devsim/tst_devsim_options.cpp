@@ -110,7 +110,8 @@ void DevsimOptionsTest::initTestCase()
     QVERIFY(dir_.isValid());
     good_file_ = write_file(dir_, u"good.json"_s, R"({"restart_ms": 500, "devices": [
         {"address": "10.1.0.5", "identifier": "A", "admin_password": "",
-         "older_firmware": true, "settings": {"w_ssid": "Shop", "eth_dhcp": "yes"}},
+         "older_firmware": true, "answers_get_network": false,
+         "settings": {"w_ssid": "Shop", "eth_dhcp": "yes"}},
         {"address": "10.1.0.6", "model": "OTHER"}]})");
     write_file(dir_, u"bad_json.json"_s, R"({"devices": [)");
     write_file(dir_, u"bad_address.json"_s, R"({"devices": [{"address": "10.1.0.256"}]})");
@@ -125,6 +126,8 @@ void DevsimOptionsTest::initTestCase()
                R"({"devices": [{"address": "10.1.0.5", "settings": {"w_sid": "x"}}]})");
     write_file(dir_, u"wrong_type.json"_s,
                R"({"devices": [{"address": "10.1.0.5", "older_firmware": "yes"}]})");
+    write_file(dir_, u"wrong_type_get_network.json"_s,
+               R"({"devices": [{"address": "10.1.0.5", "answers_get_network": "no"}]})");
     write_file(dir_, u"negative_restart.json"_s, R"({"restart_ms": -1, "devices": []})");
     write_file(dir_, u"semicolon.json"_s,
                R"({"devices": [{"address": "10.1.0.5", "settings": {"w_ssid": "a;b"}}]})");
@@ -140,10 +143,17 @@ void DevsimOptionsTest::goodArguments()
     QCOMPARE(parsed.options->port, std::uint16_t(12340));
     QCOMPARE(parsed.options->bind_address, AddressValue(0));
     QVERIFY(!parsed.options->share_port);
+    QVERIFY(parsed.options->devices[0].answers_get_network);
 
     parsed = parse_command_line(with_program({u"--share-port"_s}));
     QVERIFY2(parsed.options, parsed.error.c_str());
     QVERIFY(parsed.options->share_port);
+
+    parsed = parse_command_line(with_program({u"--count"_s, u"2"_s, u"--ignore-get-network"_s}));
+    QVERIFY2(parsed.options, parsed.error.c_str());
+    QCOMPARE(parsed.options->devices.size(), std::size_t(2));
+    QVERIFY(!parsed.options->devices[0].answers_get_network);
+    QVERIFY(!parsed.options->devices[1].answers_get_network);
 
     parsed = parse_command_line(with_program(
         {u"--count"_s, u"4"_s, u"--first-address"_s, u"10.2.0.254"_s, u"--older-firmware"_s, u"1"_s,
@@ -179,6 +189,8 @@ void DevsimOptionsTest::deviceFile()
     QCOMPARE(devices[0].identifier, std::string("A"));
     QVERIFY(devices[0].older_firmware);
     QCOMPARE(devices[0].admin_password, std::string());
+    QVERIFY(!devices[0].answers_get_network);
+    QVERIFY(devices[1].answers_get_network);
     QCOMPARE(devices[0].settings.w_ssid, std::string("Shop"));
     QCOMPARE(devices[0].settings.eth_dhcp, std::string("yes"));
     QCOMPARE(devices[0].settings.eth_ip, std::string("10.1.0.5"));
@@ -230,10 +242,11 @@ void DevsimOptionsTest::badArguments_data()
     const QStringList files{u"bad_json"_s,        u"bad_address"_s,   u"no_address"_s,
                             u"duplicate"_s,       u"long_password"_s, u"unknown_key"_s,
                             u"unknown_setting"_s, u"wrong_type"_s,    u"negative_restart"_s,
-                            u"semicolon"_s,       u"array"_s};
-    const QStringList messages{u"bad JSON"_s,   u"address"_s, u"address"_s, u"duplicate"_s,
-                               u"password"_s,   u"colour"_s,  u"w_sid"_s,   u"older_firmware"_s,
-                               u"restart_ms"_s, u"w_ssid"_s,  u"object"_s};
+                            u"semicolon"_s,       u"array"_s,         u"wrong_type_get_network"_s};
+    const QStringList messages{u"bad JSON"_s,  u"address"_s,        u"address"_s,
+                               u"duplicate"_s, u"password"_s,       u"colour"_s,
+                               u"w_sid"_s,     u"older_firmware"_s, u"restart_ms"_s,
+                               u"w_ssid"_s,    u"object"_s,         u"answers_get_network"_s};
     for (qsizetype i = 0; i < files.size(); ++i) {
         QTest::addRow("file %s", qPrintable(files[i]))
             << QStringList{u"--config"_s, u"%1.json"_s.arg(files[i])} << messages[i];

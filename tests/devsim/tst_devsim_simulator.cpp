@@ -148,28 +148,46 @@ void DevsimSimulatorTest::getNetwork_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("destination");
+    QTest::addColumn<bool>("secondIgnores"); // 10.101.0.2 is set not to answer get_network
     QTest::addColumn<bool>("answered");
 
-    QTest::addRow("to a device") << QByteArray("get_network") << "10.101.0.2" << true;
-    QTest::addRow("to the first device") << QByteArray("get_network") << "10.101.0.1" << true;
+    QTest::addRow("to a device") << QByteArray("get_network") << "10.101.0.2" << false << true;
+    QTest::addRow("to the first device")
+        << QByteArray("get_network") << "10.101.0.1" << false << true;
     QTest::addRow("to an address without device")
-        << QByteArray("get_network") << "10.101.0.9" << false;
-    QTest::addRow("broadcast") << QByteArray("get_network") << "255.255.255.255" << false;
-    QTest::addRow("subnet broadcast") << QByteArray("get_network") << "10.101.255.255" << false;
-    QTest::addRow("lower case word") << QByteArray("GET_NETWORK") << "10.101.0.2" << false;
+        << QByteArray("get_network") << "10.101.0.9" << false << false;
+    QTest::addRow("broadcast") << QByteArray("get_network") << "255.255.255.255" << false << false;
+    QTest::addRow("subnet broadcast")
+        << QByteArray("get_network") << "10.101.255.255" << false << false;
+    QTest::addRow("lower case word") << QByteArray("GET_NETWORK") << "10.101.0.2" << false << false;
+    QTest::addRow("to a device set not to answer")
+        << QByteArray("get_network") << "10.101.0.2" << true << false;
+    QTest::addRow("beside a device set not to answer")
+        << QByteArray("get_network") << "10.101.0.3" << true << true;
 }
 
 void DevsimSimulatorTest::getNetwork()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, destination);
+    QFETCH(bool, secondIgnores);
     QFETCH(bool, answered);
 
-    Simulator sim(make_devices(3), {});
+    auto devices = make_devices(3);
+    devices[1].answers_get_network = !secondIgnores;
+    Simulator sim(devices, {});
     const AddressValue to = ip_to_int(destination.toStdString());
     const auto result = sim.handle(datagram(text.toStdString(), to), start);
 
     QCOMPARE(result.replies.size(), std::size_t(answered ? 1 : 0));
+    if (secondIgnores) {
+        // It is silent on get_network only: it still answers searches and takes writes.
+        QCOMPARE(sim.handle(datagram("find_QUORIX", 0xFFFFFFFFu), start).replies.size(),
+                 std::size_t(3));
+        const auto verdict = send_all(sim, scrambled(plain_write("10.101.0.2", {}), "1234"));
+        QCOMPARE(verdict.size(), std::size_t(1));
+        QCOMPARE(verdict.front().bytes, std::string("Success"));
+    }
     if (!answered) {
         return;
     }

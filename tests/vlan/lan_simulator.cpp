@@ -2,6 +2,8 @@
 
 #include "virtual_lan.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
@@ -37,6 +39,21 @@ bool Simulator::waitForLine(const QString& text, int timeoutMs)
         QTest::qWait(10);
     }
     return true;
+}
+
+QString writeDeviceFile(const QTemporaryDir& dir, const QByteArray& json)
+{
+    const QString path = dir.filePath(QStringLiteral("devices.json"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(json);
+    return path;
+}
+
+QByteArray readStoredFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace nimbrel::testing

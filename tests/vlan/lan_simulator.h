@@ -5,9 +5,12 @@
 
 #include "lan_namespace.h"
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+class QTemporaryDir;
 
 namespace nimbrel::testing {
 
@@ -24,5 +27,10 @@ private:
     QProcess process_;
     QString output_;
 };
+
+// Writes the simulator's device file (--config) into dir; returns its path.
+QString writeDeviceFile(const QTemporaryDir& dir, const QByteArray& json);
+// A file the simulator stored (--files-dir), or "<missing>".
+QByteArray readStoredFile(const QString& path);
 
 } // namespace nimbrel::testing

@@ -10,6 +10,7 @@
 #include "config/write_set.h"
 #include "dialog_recorder.h"
 #include "lan_simulator.h"
+#include "lan_window.h"
 #include "virtual_lan.h"
 #include "window_driver.h"
 #include "window_widgets.h"
@@ -34,45 +35,7 @@ namespace {
 const QString kSuccess =
     QStringLiteral("Parameters saved successfully. Wait until device restarts.");
 
-struct Window {
-    Window() : form(servers)
-    {
-        form.show();
-        if (form.startupFailed())
-            throw std::runtime_error("the window could not bind port 12340");
-    }
-    ~Window() { form.close(); }
-
-    QStringList captions() { return WindowDriver(form).captions(); }
-    int rowOf(const std::string& ip) const
-    {
-        for (int i = 0; i < servers.count(); ++i)
-            if (servers.at(i).ip == ip)
-                return i;
-        return -1;
-    }
-
-    void clickRow(int row) { WindowDriver(form).clickRow(row); }
-    void search() { WindowDriver(form).search(); }
-
-    DeviceRegistry servers;
-    TForm1 form;
-};
-
-QString writeConfig(const QTemporaryDir& dir, const QByteArray& json)
-{
-    const QString path = dir.filePath(QStringLiteral("devices.json"));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(json);
-    return path;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using Window = LanWindow;
 
 // The content a device stores: the message without its three head lines.
 QByteArray contentOf(const std::string& message)
@@ -103,7 +66,7 @@ private Q_SLOTS:
 void VlanWindowTest::discovery_everyKindInAddressOrder()
 {
     QTemporaryDir dir;
-    const QString config = writeConfig(dir, R"({"devices":[
+    const QString config = writeDeviceFile(dir, R"({"devices":[
         {"address":"10.101.0.30","model":"QUORIX","identifier":"TVX-30","firmware":"2.4.1",
          "build":"1187","user":"site"},
         {"address":"10.101.0.4","model":"ROUTER-AX","identifier":"RTR-4"},
@@ -272,8 +235,9 @@ void VlanWindowTest::write_rightPassword_filesSuccessAndListedAgain()
                            "etc/udhcpd.conf",         "Talvonex/actualizado"};
     const QDir stored(files.filePath(QStringLiteral("10.101.0.30")));
     for (std::size_t i = 0; i < 6; ++i)
-        QCOMPARE(readFile(stored.filePath(QString::fromLatin1(paths[i]))), contentOf(messages[i]));
-    QCOMPARE(readFile(stored.filePath(QStringLiteral("Talvonex/CONFIG_NET.TXT"))),
+        QCOMPARE(readStoredFile(stored.filePath(QString::fromLatin1(paths[i]))),
+                 contentOf(messages[i]));
+    QCOMPARE(readStoredFile(stored.filePath(QStringLiteral("Talvonex/CONFIG_NET.TXT"))),
              QByteArray("[AP] No\n[SSID] Office-2\n[PASS] secret123\n[ENC] WPA\n[DHCP] No\n"
                         "[IP] 10.101.0.30\n[MASK] 255.255.0.0\n[GW] 10.101.255.254\n"));
 
