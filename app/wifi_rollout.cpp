@@ -41,8 +41,8 @@ void WifiRollout::cancel()
         return;
     cancelling_ = true;
     // Nothing has gone to this device yet: it is left as it is, like those after it. (Between
-    // two devices the timer is idle, and finishDevice sees the flag.)
-    if (phase_ == Phase::AwaitingSettings && timer_.isActive())
+    // two devices the next one sees the flag.)
+    if (phase_ == Phase::AwaitingSettings)
         finishDevice({RolloutOutcome::Cancelled, {}});
 }
 
@@ -53,7 +53,7 @@ int WifiRollout::millisecondsLeft() const
     const int perDevice = static_cast<int>(kWriteMessageCount - 1) * timings_.pauseMs;
     const int after = cancelling_ ? 0 : deviceCount() - current_ - 1;
     int current = 0;
-    if (phase_ == Phase::AwaitingSettings)
+    if (phase_ == Phase::NextDevice || phase_ == Phase::AwaitingSettings)
         current = perDevice;
     else if (phase_ == Phase::Writing)
         current = static_cast<int>(kWriteMessageCount - nextMessage_) * timings_.pauseMs;
@@ -63,8 +63,11 @@ int WifiRollout::millisecondsLeft() const
 void WifiRollout::beginDevice()
 {
     phase_ = Phase::AwaitingSettings;
-    Q_EMIT deviceStarted(current_);
     timer_.start(timings_.settingsReplyTimeoutMs);
+    Q_EMIT deviceStarted(current_);
+    // A receiver may have cancelled, which has already ended this device unasked.
+    if (cancelling_)
+        return;
     sendGuarded([this] { transport_.requestSettings(currentRecord().ip); });
 }
 
@@ -148,6 +151,7 @@ void WifiRollout::onTimeout()
     case Phase::AwaitingVerdict:
         finishDevice({RolloutOutcome::NoVerdict, {}});
         break;
+    case Phase::NextDevice:
     case Phase::Idle:
         break;
     }
@@ -161,11 +165,21 @@ void WifiRollout::finishDevice(RolloutResult result)
     ++current_;
     const bool more = !cancelling_ && current_ < deviceCount();
     // The device's own result goes out first, then the next device begins.
-    phase_ = more ? Phase::AwaitingSettings : Phase::Idle;
+    phase_ = more ? Phase::NextDevice : Phase::Idle;
     Q_EMIT deviceFinished(index, results_[static_cast<std::size_t>(index)]);
-    if (more && cancelling_) // cancelled by a receiver of deviceFinished
-        phase_ = Phase::Idle;
     if (phase_ == Phase::Idle) {
+        Q_EMIT finished();
+        return;
+    }
+    // From the event loop, not from here: when every send fails (the network is gone), the
+    // devices must not each nest one call deeper.
+    QTimer::singleShot(0, this, &WifiRollout::beginNextDevice);
+}
+
+void WifiRollout::beginNextDevice()
+{
+    if (cancelling_) {
+        phase_ = Phase::Idle;
         Q_EMIT finished();
         return;
     }

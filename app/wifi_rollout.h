@@ -32,7 +32,8 @@ struct RolloutTransport {
 class WifiRollout : public QObject {
     Q_OBJECT
 public:
-    enum class Phase { Idle, AwaitingSettings, Writing, AwaitingVerdict };
+    // NextDevice: one device is done and the next is about to be asked; nothing is awaited.
+    enum class Phase { Idle, NextDevice, AwaitingSettings, Writing, AwaitingVerdict };
 
     WifiRollout(RolloutTransport transport, RolloutTimings timings, QObject* parent = nullptr);
 
@@ -72,6 +73,7 @@ Q_SIGNALS:
 
 private:
     void beginDevice();
+    void beginNextDevice();
     // Runs a send; on failure the device ends with the platform's text. False when it failed.
     bool sendGuarded(const std::function<void()>& send);
     void writeNextMessage();

@@ -42,16 +42,6 @@ bool is_wep_key_length(std::size_t length)
     return std::find(wep_lengths.begin(), wep_lengths.end(), length) != wep_lengths.end();
 }
 
-Message check_password(const WebServer& r)
-{
-    if (contains(r.w_enc, "wep") && !is_wep_key_length(r.w_pass.size()))
-        return "WEP password must contain 5, 10, 13, 26 characters";
-    // Tested after a WEP key that passed too: a text naming both ("wep/wpa") must meet both.
-    if (contains(r.w_enc, "wpa") && r.w_pass.size() < 8)
-        return "WPA admin password must contain at least 8 characters";
-    return std::nullopt;
-}
-
 Message check_quorix(const WebServer& r, const std::string& wifi_mask,
                      const std::string& ethernet_mask)
 {
@@ -105,6 +95,17 @@ std::size_t utf8_length(std::string_view text)
 
 } // namespace
 
+std::optional<std::string> wifi_password_fault(const std::string& encryption,
+                                               const std::string& password)
+{
+    if (contains(encryption, "wep") && !is_wep_key_length(password.size()))
+        return "WEP password must contain 5, 10, 13, 26 characters";
+    // Tested after a WEP key that passed too: a text naming both ("wep/wpa") must meet both.
+    if (contains(encryption, "wpa") && password.size() < 8)
+        return "WPA admin password must contain at least 8 characters";
+    return std::nullopt;
+}
+
 bool is_printable_ascii(std::string_view text)
 {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
@@ -126,7 +127,7 @@ std::optional<std::string> send_input_fault(std::string_view admin_password,
 std::optional<std::string> validate_settings(const WebServer& record, const std::string& wifi_mask,
                                              const std::string& ethernet_mask)
 {
-    if (Message m = check_password(record))
+    if (Message m = wifi_password_fault(record.w_enc, record.w_pass))
         return m;
     return is_quorix(record) ? check_quorix(record, wifi_mask, ethernet_mask)
                              : check_wifi_only(record);

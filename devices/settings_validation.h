@@ -16,6 +16,10 @@ namespace nimbrel {
 std::optional<std::string> validate_settings(const WebServer& record, const std::string& wifi_mask,
                                              const std::string& ethernet_mask);
 
+// The password rules of the encryption word (as stored: "wep", "wpa", ...), or nothing.
+std::optional<std::string> wifi_password_fault(const std::string& encryption,
+                                               const std::string& password);
+
 // Space to '~' only: the only characters a device's configuration files carry unchanged (a byte
 // above 127 goes out as '?', a line feed adds a line). The text is UTF-8, as typed.
 bool is_printable_ascii(std::string_view text);

@@ -25,15 +25,13 @@ std::optional<std::string> rollout_input_fault(const WifiValues& values,
 {
     if (auto fault = send_input_fault(admin_password, {values.ssid, values.password}))
         return fault;
-    // A Wi-Fi client by DHCP with no Ethernet: the settings check then tests exactly the
-    // password of the encryption and the network name, the rules every device shares.
-    WebServer probe;
-    probe.w_ap = "no";
-    probe.w_dhcp = "yes";
-    probe.w_ssid = values.ssid;
-    probe.w_enc = encryption_word(values.encryption);
-    probe.w_pass = values.password;
-    return validate_settings(probe, {}, {});
+    // The rules every device shares, in the settings check's order: the password of the
+    // encryption, then the network name (which that check asks of Wi-Fi-only models alone).
+    if (auto fault = wifi_password_fault(encryption_word(values.encryption), values.password))
+        return fault;
+    if (values.ssid.empty())
+        return "SSID must contain at least 1 characer";
+    return std::nullopt;
 }
 
 WebServer rollout_record(const WebServer& replied, const WifiValues& values)
