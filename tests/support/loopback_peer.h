@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@ namespace nimbrel::testing {
 struct Received {
     std::string bytes;
     std::string sender;
-    std::chrono::nanoseconds at; // when the kernel received it (the test may read much later)
+    // When it arrived (the test may read much later): the kernel's receive time on Linux; on
+    // Windows, which reports none, the moment the peer's reading thread took it in.
+    std::chrono::nanoseconds at;
 };
 
 class LoopbackPeer {
@@ -34,7 +37,11 @@ public:
 
 private:
     std::string address_;
-    int socket_ = -1;
+    UdpSocketHandle socket_;
+#ifdef _WIN32
+    struct Reader;
+    std::unique_ptr<Reader> reader_;
+#endif
 };
 
 } // namespace nimbrel::testing
