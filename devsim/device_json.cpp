@@ -61,7 +61,7 @@ bool read_field(const QString& key, const QJsonValue& value, DeviceInfo& device,
     for (const auto& [name, field] : switches) {
         if (key == name) {
             if (!value.isBool()) {
-                error = "\"" + key.toStdString() + "\" must be true or false";
+                error = u"\"%1\" must be true or false"_s.arg(key).toStdString();
                 return false;
             }
             *field = value.toBool();
