@@ -61,7 +61,9 @@ bool read_field(const QString& key, const QJsonValue& value, DeviceInfo& device,
     for (const auto& [name, field] : switches) {
         if (key == name) {
             if (!value.isBool()) {
-                error = "\"" + key.toStdString() + "\" must be true or false";
+                // Formatted by QString: GCC 12 at -O3 (the Windows build) mistakes the
+                // std::string concatenation for an overlapping copy (-Wrestrict).
+                error = u"\"%1\" must be true or false"_s.arg(key).toStdString();
                 return false;
             }
             *field = value.toBool();
