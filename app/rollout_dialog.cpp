@@ -164,7 +164,12 @@ void WifiRolloutDialog::fillDevices(const DeviceRegistry& servers)
 void WifiRolloutDialog::connectSignals()
 {
     connect(e_rollout_filter, &QLineEdit::textChanged, this, &WifiRolloutDialog::filterDevices);
-    connect(tv_rollout_devices, &QTreeWidget::itemChanged, this, [this] { updateWarning(); });
+    // Only a check box changes which devices are chosen; the result texts a run writes do not.
+    connect(tv_rollout_devices, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem*, int column) {
+                if (column == DeviceColumn)
+                    updateWarning();
+            });
     connect(b_rollout_start, &QPushButton::clicked, this, &WifiRolloutDialog::startClicked);
     connect(b_rollout_cancel, &QPushButton::clicked, this, &WifiRolloutDialog::cancelClicked);
     connect(b_rollout_copy, &QPushButton::clicked, this, &WifiRolloutDialog::copyResults);
